@@ -1,0 +1,69 @@
+// The `quillon` command: stands in for the capture host on Linux and gives
+// administrators tools to try their mappings. Exit codes: see app/command.h.
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <map>
+
+#include "app/command.h"
+#include "platform/error.h"
+
+namespace quillon::app {
+
+namespace {
+std::vector<CommandInfo>& Registry() {
+  static std::vector<CommandInfo> commands;
+  return commands;
+}
+}  // namespace
+
+bool RegisterCommand(int order, std::string name, std::string description, CommandSetup setup) {
+  Registry().push_back({order, std::move(name), std::move(description), std::move(setup)});
+  return true;
+}
+
+const std::vector<CommandInfo>& RegisteredCommands() { return Registry(); }
+
+}  // namespace quillon::app
+
+int main(int argc, char** argv) {
+  using namespace quillon::app;
+  CLI::App app{"quillon - turns released claim documents into X12 837 files through mapping files"};
+  app.set_version_flag("--version", std::string("quillon ") + QUILLON_VERSION);
+  app.require_subcommand(1);
+  app.footer(
+      "Exit codes: 0 success, 1 some documents failed or the output could not be written,\n"
+      "2 usage or input error.");
+
+  std::vector<CommandInfo> commands = RegisteredCommands();
+  std::sort(commands.begin(), commands.end(),
+            [](const CommandInfo& a, const CommandInfo& b) { return a.order < b.order; });
+  std::map<CLI::App*, std::function<int()>> actions;
+  for (const CommandInfo& info : commands) {
+    CLI::App* sub = app.add_subcommand(info.name, info.description);
+    actions[sub] = info.setup(*sub);
+  }
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? kExitSuccess : kExitUsageOrInput;
+  }
+
+  try {
+    for (auto& [sub, action] : actions) {
+      if (sub->parsed()) return action();
+    }
+    return kExitUsageOrInput;
+  } catch (const platform::Error& e) {
+    std::cerr << "error " << e.Number() << ": " << e.Description() << "\n";
+    return kExitUsageOrInput;
+  } catch (const InputError& e) {
+    std::cerr << "error: " << e.what() << "\n";
+    return kExitUsageOrInput;
+  } catch (const std::exception& e) {
+    std::cerr << "error: " << e.what() << "\n";
+    return kExitUsageOrInput;
+  }
+}

@@ -1,0 +1,95 @@
+// NameValueList: the ordered list of name/value texts in which field values
+// travel between the host adapter, the document pipeline and the mapping
+// engine.
+//
+//  - Order is the order of addition; positions are 1-based.
+//  - Names are compared WITHOUT regard to letter case (ASCII and Latin-1
+//    folding): "Total" and "TOTAL" are the same entry. An entry keeps the
+//    letter case of the name it was first added with.
+//  - Add of a name already in the list gives that entry the new value in place
+//    (same position, same name spelling).
+//  - Lookups by name (Exists, Item, Value, Remove) cost O(1) on average,
+//    whatever the size of the list.
+//  - Text form: "name=value" pairs joined by ";" (or other delimiters).
+//    AddFromString skips a piece without the value delimiter; nothing is
+//    escaped, so a value holding a delimiter does not survive the round trip.
+//
+// Example:
+//   NameValueList list;
+//   list.AddFromString("A=1;B=2", ";", "=");
+//   list.Add("a", "3");          // A=3;B=2
+//   list.Item("B")->Value();     // "2"
+//   list.ToString(";", "=");     // "A=3;B=2"
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "tessel_export.h"
+
+namespace tessel {
+
+class TESSEL_API NameValue {
+ public:
+  NameValue() = default;
+  NameValue(std::string name, std::string value) : name_(std::move(name)), value_(std::move(value)) {}
+  const std::string& Name() const noexcept { return name_; }
+  const std::string& Value() const noexcept { return value_; }
+
+ private:
+  friend class NameValueList;
+  std::string name_;
+  std::string value_;
+};
+
+class TESSEL_API NameValueList {
+ public:
+  using const_iterator = std::vector<NameValue>::const_iterator;
+
+  NameValueList() = default;
+
+  // Appends (name, value), or gives an existing entry of that name the new
+  // value in place. Returns the entry.
+  const NameValue& Add(std::string_view name, std::string_view value);
+
+  // Adds the pairs of a text in the form of ToString. `flag` is accepted for
+  // compatibility with callers and has no effect.
+  void AddFromString(std::string_view text, std::string_view pairDelimiter = ";",
+                     std::string_view valueDelimiter = "=", bool flag = true);
+
+  std::string ToString(std::string_view pairDelimiter = ";",
+                       std::string_view valueDelimiter = "=") const;
+
+  // The entry of that name, or nullptr.
+  const NameValue* Item(std::string_view name) const;
+  // The entry at a 1-based position, or nullptr when there is none.
+  const NameValue* Item(std::int64_t position) const;
+  const NameValue* Item(int position) const { return Item(static_cast<std::int64_t>(position)); }
+  // The value of the entry of that name; raises error 5 (invalid procedure
+  // call or argument) when there is none, like a collection lookup.
+  const std::string& Value(std::string_view name) const;
+  // The value of that name, or `fallback` when there is none.
+  std::string ValueOr(std::string_view name, std::string_view fallback = {}) const;
+
+  bool Exists(std::string_view name) const;
+  std::int32_t Count() const noexcept { return static_cast<std::int32_t>(items_.size()); }
+  bool empty() const noexcept { return items_.empty(); }
+
+  // Removes the entry of that name (nothing happens when there is none).
+  void Remove(std::string_view name);
+  void Clear();
+
+  const_iterator begin() const noexcept { return items_.begin(); }
+  const_iterator end() const noexcept { return items_.end(); }
+
+ private:
+  std::vector<NameValue> items_;
+  // Folded name -> 0-based index into items_.
+  std::unordered_map<std::string, std::size_t> index_;
+};
+
+}  // namespace tessel

@@ -1,0 +1,16 @@
+// The Like operator of binary comparison: '?' any one character, '*' any run,
+// '#' one digit, '[list]' / '[!list]' with ranges a-z; everything else matches
+// itself, case-sensitively, and the whole text must match.
+#pragma once
+
+#include <string_view>
+
+#include "platform_export.h"
+
+namespace platform {
+
+// An invalid pattern (a descending range, an unterminated '[') raises error 93
+// ("Invalid pattern string").
+PLATFORM_API bool Like(std::string_view text, std::string_view pattern);
+
+}  // namespace platform
