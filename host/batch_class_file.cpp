@@ -1,0 +1,165 @@
+#include "host/batch_class_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <unordered_map>
+
+#include "host/host_file_error.h"
+#include "host/json_reader.h"
+#include "platform/text.h"
+
+namespace quillon {
+
+using hostjson::Json;
+using hostjson::Reader;
+
+namespace {
+
+// Names that ignore letter case must not be written twice.
+class NameSet {
+ public:
+  void Add(const Reader& reader, const std::string& name, const std::string& pointer) {
+    const auto [it, inserted] = seen_.try_emplace(platform::text::LCase(name), pointer);
+    if (!inserted) {
+      reader.Fail(pointer, "the name \"" + name + "\" is given twice (also at " + it->second +
+                               "; names ignore letter case)");
+    }
+  }
+
+ private:
+  std::unordered_map<std::string, std::string> seen_;
+};
+
+std::vector<std::string> ReadNames(const Reader& reader, const Json& root, std::string_view key) {
+  const std::string pointer = "/" + std::string(key);
+  const Json& array = reader.Member(root, "", key);
+  reader.ExpectArray(array, pointer);
+  std::vector<std::string> names;
+  names.reserve(array.size());
+  NameSet seen;
+  for (std::size_t i = 0; i < array.size(); ++i) {
+    const std::string at = pointer + "/" + std::to_string(i);
+    names.push_back(reader.TextValue(array[i], at, false));
+    seen.Add(reader, names.back(), at);
+  }
+  return names;
+}
+
+}  // namespace
+
+BatchClassDefinition ParseBatchClass(std::string_view json, const std::string& file) {
+  const Reader reader(file);
+  const Json root = hostjson::Parse(json, file);
+  reader.ExpectObject(
+      root, "",
+      {"name", "customProperties", "indexFields", "batchFields", "hostVariables", "links"});
+
+  BatchClassDefinition result;
+  result.Name = reader.Text(root, "", "name");
+
+  const Json& properties = reader.Member(root, "", "customProperties");
+  reader.ExpectAnyObject(properties, "/customProperties");
+  NameSet propertyNames;
+  for (const auto& [name, value] : properties.items()) {
+    const std::string at = "/customProperties/" + hostjson::Token(name);
+    if (name.empty()) reader.Fail(at, "a custom property needs a name");
+    propertyNames.Add(reader, name, at);
+    result.CustomProperties.push_back({name, reader.TextValue(value, at)});
+  }
+
+  result.IndexFields = ReadNames(reader, root, "indexFields");
+  result.BatchFields = ReadNames(reader, root, "batchFields");
+  result.HostVariables = ReadNames(reader, root, "hostVariables");
+
+  const Json& links = reader.Member(root, "", "links");
+  reader.ExpectArray(links, "/links");
+  for (std::size_t i = 0; i < links.size(); ++i) {
+    const std::string at = "/links/" + std::to_string(i);
+    const Json& link = links[i];
+    reader.ExpectObject(link, at, {"destination", "sourceType", "source"});
+    HostLink out;
+    out.Destination = reader.Text(link, at, "destination", false);
+    out.SourceType = reader.Int32(link, at, "sourceType");
+    if (out.SourceType != kSourceIndexField && out.SourceType != kSourceHostVariable &&
+        out.SourceType != kSourceBatchField) {
+      reader.Fail(at + "/sourceType",
+                  "must be 0 (index field), 2 (host variable) or 3 (batch "
+                  "field), not " +
+                      std::to_string(out.SourceType));
+    }
+    out.Source = reader.Text(link, at, "source", false);
+    result.Links.push_back(std::move(out));
+  }
+  return result;
+}
+
+BatchClassDefinition LoadBatchClassFile(const std::string& path) {
+  return ParseBatchClass(hostjson::ReadTextFile(path), path);
+}
+
+std::string BatchClassToJson(const BatchClassDefinition& batchClass) {
+  Json root = Json::object();
+  root["name"] = batchClass.Name;
+  Json properties = Json::object();
+  for (const HostCustomProperty& p : batchClass.CustomProperties) properties[p.Name] = p.Value;
+  root["customProperties"] = std::move(properties);
+  root["indexFields"] = batchClass.IndexFields;
+  root["batchFields"] = batchClass.BatchFields;
+  root["hostVariables"] = batchClass.HostVariables;
+  Json links = Json::array();
+  for (const HostLink& l : batchClass.Links) {
+    Json link = Json::object();
+    link["destination"] = l.Destination;
+    link["sourceType"] = l.SourceType;
+    link["source"] = l.Source;
+    links.push_back(std::move(link));
+  }
+  root["links"] = std::move(links);
+  return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+void SaveBatchClassFile(const std::string& path, const BatchClassDefinition& batchClass) {
+  const std::string text = BatchClassToJson(batchClass);
+  const std::filesystem::path target(path);
+  std::string temp =
+      (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    throw HostFileError(path, "", std::string("cannot be written (") + std::strerror(errno) + ")");
+  }
+  const auto fail = [&](const char* what) {
+    const int code = errno;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    throw HostFileError(path, "", std::string(what) + " (" + std::strerror(code) + ")");
+  };
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail("writing the file failed");
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) fail("writing the file failed");
+  if (::close(fd) != 0) {
+    const int code = errno;
+    ::unlink(temp.c_str());
+    throw HostFileError(path, "",
+                        std::string("writing the file failed (") + std::strerror(code) + ")");
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    const int code = errno;
+    ::unlink(temp.c_str());
+    throw HostFileError(path, "",
+                        std::string("cannot replace the file (") + std::strerror(code) + ")");
+  }
+}
+
+}  // namespace quillon

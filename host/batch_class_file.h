@@ -1,0 +1,54 @@
+// The batch-class file of the stand-in host: what the capture host knows
+// about a batch class (its connector settings, fields, host variables and
+// links), kept as JSON.
+//
+//   {
+//     "name": "Professional Claims",
+//     "customProperties": { "Mappings Directory": "/srv/mappings", ... },
+//     "indexFields": ["Patient Name", "Total Charge"],
+//     "batchFields": ["Payer ID"],
+//     "hostVariables": ["Batch ID", "Release Date", ...],
+//     "links": [ { "destination": "Patient Name", "sourceType": 0,
+//                  "source": "Patient Name" }, ... ]
+//   }
+//
+// Every key is required and no other key is allowed. Custom properties keep
+// the order written. Names of custom properties, fields and host variables
+// ignore letter case (ASCII and Latin-1), so two that differ only in case are
+// an error. A link's sourceType is 0 (index field), 2 (host variable) or 3
+// (batch field); its destination and source must not be empty.
+//
+// Invalid input raises HostFileError naming the file, the JSON pointer of the
+// fault and the problem.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/host_setup_data.h"
+#include "quillon_export.h"
+
+namespace quillon {
+
+struct BatchClassDefinition {
+  std::string Name;
+  std::vector<HostCustomProperty> CustomProperties;
+  std::vector<std::string> IndexFields;
+  std::vector<std::string> BatchFields;
+  std::vector<std::string> HostVariables;
+  std::vector<HostLink> Links;
+};
+
+// `file` is only used in error messages.
+QUILLON_API BatchClassDefinition ParseBatchClass(std::string_view json, const std::string& file);
+QUILLON_API BatchClassDefinition LoadBatchClassFile(const std::string& path);
+
+// The JSON text of a batch class, in the layout above (2-space indent).
+QUILLON_API std::string BatchClassToJson(const BatchClassDefinition& batchClass);
+// Replaces the file through a temporary file in the same folder and a rename,
+// so a reader never sees half a file. Raises HostFileError on failure.
+QUILLON_API void SaveBatchClassFile(const std::string& path,
+                                    const BatchClassDefinition& batchClass);
+
+}  // namespace quillon

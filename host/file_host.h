@@ -1,0 +1,143 @@
+// FileHost: the capture host's release data, read from a batch file and its
+// batch-class file (formats in batch_file.h and batch_class_file.h), so that
+// the connector can release batches without the real host.
+//
+// Usage, as the release command drives it:
+//   FileHost host(batchFile);                 // throws HostFileError
+//   host.ReserveInterchangeControlNumber();   // once per released batch
+//   script.DocumentData = &host;  script.OpenScript();
+//   for (int i = 1; i <= host.DocumentCount(); ++i) {
+//     host.SelectDocument(i);  script.ReleaseDoc();
+//   }
+//   script.CloseScript();
+//
+// Released values of a document: one per link of the batch class, in link
+// order. The value comes from the link's source by its source type: 0 the
+// document's index field, 2 a host variable, 3 a batch field; a source that
+// has no value gives "". Names ignore letter case.
+//
+// Host variables: "Batch ID", "Batch Name", "Batch Description",
+// "Document ID", "Document Class Name", "Release Date" (MM/DD/YYYY),
+// "Release Time" (HH:MM:SS) and "Interchange Control Number". The release
+// date and time are taken once, when the host is created (SetReleaseTime
+// replaces them). The interchange control number is "" until
+// ReserveInterchangeControlNumber (or PreviewInterchangeControlNumber) has
+// given it a value.
+//
+// ShowMessage writes "quillon: document ID: TEXT (error N)" to stderr (unless
+// switched off) and keeps the message; ReportError keeps the report and
+// appends it to the error log (host_error_log.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/batch_class_file.h"
+#include "host/batch_file.h"
+#include "host/custom_property_collection.h"
+#include "host/host_error_log.h"
+#include "host/host_release_data.h"
+#include "platform/date_text.h"
+#include "quillon_export.h"
+
+namespace quillon {
+
+// The names of the host variables, in the order listed above.
+QUILLON_API const std::vector<std::string>& StandardHostVariables();
+
+struct HostMessageRecord {
+  std::string Description;
+  std::int32_t Number = 0;
+  std::int32_t Kind = 0;
+  std::int32_t DocumentId = 0;
+};
+
+class QUILLON_API FileHost final : public HostReleaseData {
+ public:
+  // Loads the batch file and its batch-class file: `batchClassFile` when not
+  // empty, otherwise the file the batch names. Starts at the first document
+  // (or at none for an empty batch). Raises HostFileError.
+  explicit FileHost(const std::string& batchFile, const std::string& batchClassFile = {});
+
+  const std::string& BatchFilePath() const noexcept { return batchFile_; }
+  const std::string& BatchClassFilePath() const noexcept { return batchClassFile_; }
+  const BatchDefinition& Batch() const noexcept { return batch_; }
+  const BatchClassDefinition& BatchClass() const noexcept { return batchClass_; }
+
+  // Documents, 1-based, in release order.
+  std::int32_t DocumentCount() const noexcept {
+    return static_cast<std::int32_t>(batch_.Documents.size());
+  }
+  // Makes document `position` the current one; outside 1..DocumentCount
+  // raises Error 9.
+  void SelectDocument(std::int32_t position);
+  // 0 when there is no current document (empty batch).
+  std::int32_t CurrentDocumentPosition() const noexcept { return current_; }
+
+  // The counter file of the interchange control number; by default beside
+  // the batch-class file (InterchangeCounter::PathFor).
+  void SetInterchangeCounterPath(std::string path) { counterPath_ = std::move(path); }
+  const std::string& InterchangeCounterPath() const noexcept { return counterPath_; }
+  // Takes the batch's number from the counter (call once per released batch)
+  // and returns it. Raises HostFileError when the counter cannot be used.
+  std::int64_t ReserveInterchangeControlNumber();
+  // Shows the number the next reservation would give, without taking it.
+  std::int64_t PreviewInterchangeControlNumber();
+  const std::string& InterchangeControlNumber() const noexcept { return interchangeNumber_; }
+
+  void SetReleaseTime(const platform::DateParts& when);
+
+  // The value of a host variable for the current document, or "" for a name
+  // the host does not know.
+  std::string HostVariable(std::string_view name) const;
+
+  HostErrorLog& ErrorLog() noexcept { return errorLog_; }
+  const std::vector<HostErrorRecord>& Errors() const noexcept { return errorLog_.Records(); }
+  const std::vector<HostMessageRecord>& Messages() const noexcept { return messages_; }
+  // Whether ShowMessage also writes to stderr (the default).
+  void SetEchoMessages(bool echo) noexcept { echoMessages_ = echo; }
+
+  // HostReleaseData
+  void ReportError(std::int32_t a, std::int32_t b, std::int32_t c, const std::string& description,
+                   const std::string& source, std::int32_t number) override;
+  void ShowMessage(const std::string& description, std::int32_t number, std::int32_t kind) override;
+  std::string DocumentClassName() const override;
+  std::string BatchName() const override { return batch_.Name; }
+  std::string BatchDescription() const override { return batch_.Description; }
+  std::string BatchId() const override { return batch_.Id; }
+  std::int32_t DocumentId() const override;
+  std::int32_t DocumentClassId() const override;
+  std::int32_t BatchClassNumber() const override { return batch_.ClassNumber; }
+  const HostCustomProperties& CustomProperties() const override { return properties_; }
+  const HostValues& Values() const override { return values_; }
+
+ private:
+  class ReleasedValues final : public HostValues {
+   public:
+    std::int32_t Count() const override { return static_cast<std::int32_t>(items.size()); }
+    const HostValue& Item(std::int32_t position) const override;
+    std::vector<HostValue> items;
+  };
+
+  const BatchDocument* Current() const noexcept;
+  void RebuildValues();
+
+  std::string batchFile_;
+  std::string batchClassFile_;
+  std::string counterPath_;
+  BatchDefinition batch_;
+  BatchClassDefinition batchClass_;
+  CustomPropertyCollection properties_;
+  std::int32_t current_ = 0;
+  ReleasedValues values_;
+  std::string releaseDate_;
+  std::string releaseTime_;
+  std::string interchangeNumber_;
+  HostErrorLog errorLog_;
+  std::vector<HostMessageRecord> messages_;
+  bool echoMessages_ = true;
+};
+
+}  // namespace quillon

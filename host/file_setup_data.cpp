@@ -1,0 +1,80 @@
+#include "host/file_setup_data.h"
+
+#include "host/host_file_error.h"
+#include "platform/error.h"
+
+namespace quillon {
+
+namespace {
+// The classic runtime's "Path/File access error".
+constexpr int kPathFileAccessError = 75;
+}  // namespace
+
+FileSetupData::FileSetupData(std::string batchClassFile) : file_(std::move(batchClassFile)) {
+  BatchClassDefinition loaded = LoadBatchClassFile(file_);
+  name_ = std::move(loaded.Name);
+  properties_ = CustomPropertyCollection(loaded.CustomProperties);
+  links_.items = std::move(loaded.Links);
+  indexFields_.items = std::move(loaded.IndexFields);
+  batchFields_.items = std::move(loaded.BatchFields);
+  hostVariables_.items = std::move(loaded.HostVariables);
+}
+
+BatchClassDefinition FileSetupData::Current() const {
+  BatchClassDefinition out;
+  out.Name = name_;
+  out.CustomProperties = properties_.All();
+  out.IndexFields = indexFields_.items;
+  out.BatchFields = batchFields_.items;
+  out.HostVariables = hostVariables_.items;
+  out.Links = links_.items;
+  return out;
+}
+
+void FileSetupData::Apply() {
+  try {
+    SaveBatchClassFile(file_, Current());
+  } catch (const HostFileError& e) {
+    platform::Raise(kPathFileAccessError, "SetupData.Apply", e.what());
+  }
+  ++applyCount_;
+}
+
+void FileSetupData::ReportError(std::int32_t a, std::int32_t b, std::int32_t c,
+                                const std::string& description, const std::string& source,
+                                std::int32_t number) {
+  HostErrorRecord record;
+  record.A = a;
+  record.B = b;
+  record.C = c;
+  record.Description = description;
+  record.Source = source;
+  record.Number = number;
+  errorLog_.Record(std::move(record));
+}
+
+const std::string& FileSetupData::Names::Item(std::int32_t position) const {
+  if (position < 1 || position > Count()) {
+    platform::Raise(platform::err::kSubscriptOutOfRange, "Names.Item");
+  }
+  return items[static_cast<std::size_t>(position - 1)];
+}
+
+const HostLink& FileSetupData::LinkList::Item(std::int32_t position) const {
+  if (position < 1 || position > Count()) {
+    platform::Raise(platform::err::kSubscriptOutOfRange, "Links.Item");
+  }
+  return items[static_cast<std::size_t>(position - 1)];
+}
+
+void FileSetupData::LinkList::Add(std::string_view destination, std::int32_t sourceType,
+                                  std::string_view source) {
+  if (sourceType != kSourceIndexField && sourceType != kSourceHostVariable &&
+      sourceType != kSourceBatchField) {
+    platform::Raise(platform::err::kInvalidProcedureCall, "Links.Add",
+                    "A link's source type must be 0, 2 or 3, not " + std::to_string(sourceType));
+  }
+  items.push_back({std::string(source), sourceType, std::string(destination)});
+}
+
+}  // namespace quillon

@@ -1,0 +1,78 @@
+// FileSetupData: the capture host's setup data for one batch class, read from
+// its batch-class file (batch_class_file.h). Changes to the custom properties
+// and links stay in memory until Apply writes the whole batch class back to
+// the file (atomically, through a rename).
+//
+// Links().Add appends a link as asked, also when an equal link exists already;
+// custom properties keep one entry per name (letter case ignored), Add of a
+// present name replaces its value. ReportError keeps the report and appends it
+// to the error log (host_error_log.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/batch_class_file.h"
+#include "host/custom_property_collection.h"
+#include "host/host_error_log.h"
+#include "host/host_setup_data.h"
+#include "quillon_export.h"
+
+namespace quillon {
+
+class QUILLON_API FileSetupData final : public HostSetupData {
+ public:
+  // Raises HostFileError when the file is missing or invalid.
+  explicit FileSetupData(std::string batchClassFile);
+
+  const std::string& FilePath() const noexcept { return file_; }
+  // The batch class as it stands now, with the changes not yet applied.
+  BatchClassDefinition Current() const;
+  // How many times Apply has written the file.
+  std::int32_t ApplyCount() const noexcept { return applyCount_; }
+
+  HostErrorLog& ErrorLog() noexcept { return errorLog_; }
+  const std::vector<HostErrorRecord>& Errors() const noexcept { return errorLog_.Records(); }
+
+  // HostSetupData
+  HostSetupCustomProperties& CustomProperties() override { return properties_; }
+  HostLinks& Links() override { return links_; }
+  const HostNames& IndexFields() const override { return indexFields_; }
+  const HostNames& BatchFields() const override { return batchFields_; }
+  const HostNames& HostVariables() const override { return hostVariables_; }
+  // Writes the batch class back to its file; a failure raises Error 75
+  // ("Path/File access error") with the reason in the description.
+  void Apply() override;
+  void ReportError(std::int32_t a, std::int32_t b, std::int32_t c, const std::string& description,
+                   const std::string& source, std::int32_t number) override;
+
+ private:
+  class Names final : public HostNames {
+   public:
+    const std::string& Item(std::int32_t position) const override;
+    std::int32_t Count() const override { return static_cast<std::int32_t>(items.size()); }
+    std::vector<std::string> items;
+  };
+  class LinkList final : public HostLinks {
+   public:
+    const HostLink& Item(std::int32_t position) const override;
+    std::int32_t Count() const override { return static_cast<std::int32_t>(items.size()); }
+    void Add(std::string_view destination, std::int32_t sourceType,
+             std::string_view source) override;
+    std::vector<HostLink> items;
+  };
+
+  std::string file_;
+  std::string name_;
+  CustomPropertyCollection properties_;
+  LinkList links_;
+  Names indexFields_;
+  Names batchFields_;
+  Names hostVariables_;
+  HostErrorLog errorLog_;
+  std::int32_t applyCount_ = 0;
+};
+
+}  // namespace quillon
