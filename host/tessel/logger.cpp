@@ -3,15 +3,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
 #include <chrono>
 #include <ctime>
-#include <fcntl.h>
 
 #include "platform/native_path.h"
 
 namespace tessel {
 
-Logger::~Logger() { Close(); }
+Logger::~Logger() {
+  Close();
+}
 
 void Logger::Close() noexcept {
   if (file_ != nullptr) std::fclose(file_);
@@ -88,10 +90,13 @@ void Logger::Write(std::string_view line) noexcept {
     localtime_r(&secs, &local);
     char stamp[40];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    const int ok = std::fprintf(file_, "%s.%03d pid=%d %.*s\n", stamp, static_cast<int>(millis),
-                                static_cast<int>(::getpid()), static_cast<int>(line.size()),
-                                line.data());
-    if (ok < 0 || std::fflush(file_) != 0) {
+    // The text goes out with fwrite: it may hold NUL bytes, which a "%s"
+    // conversion would stop at.
+    const bool ok = std::fprintf(file_, "%s.%03d pid=%d ", stamp, static_cast<int>(millis),
+                                 static_cast<int>(::getpid())) >= 0 &&
+                    std::fwrite(line.data(), 1, line.size(), file_) == line.size() &&
+                    std::fputc('\n', file_) != EOF;
+    if (!ok || std::fflush(file_) != 0) {
       failed_ = true;
       Close();
       std::fprintf(stderr, "quillon: writing the log file %s failed; logging is off\n",

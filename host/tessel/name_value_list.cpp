@@ -6,7 +6,9 @@
 namespace tessel {
 
 namespace {
-std::string Key(std::string_view name) { return platform::text::LCase(name); }
+std::string Key(std::string_view name) {
+  return platform::text::LCase(name);
+}
 }  // namespace
 
 const NameValue& NameValueList::Add(std::string_view name, std::string_view value) {
@@ -91,7 +93,11 @@ void NameValueList::Remove(std::string_view name) {
   const std::size_t at = it->second;
   index_.erase(it);
   items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(at));
-  for (std::size_t i = at; i < items_.size(); ++i) index_[Key(items_[i].name_)] = i;
+  // Entries behind the removed one move up by one; adjusting the stored
+  // positions in place avoids folding every later name again.
+  for (auto& entry : index_) {
+    if (entry.second > at) --entry.second;
+  }
 }
 
 void NameValueList::Clear() {

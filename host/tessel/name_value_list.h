@@ -36,7 +36,8 @@ namespace tessel {
 class TESSEL_API NameValue {
  public:
   NameValue() = default;
-  NameValue(std::string name, std::string value) : name_(std::move(name)), value_(std::move(value)) {}
+  NameValue(std::string name, std::string value)
+      : name_(std::move(name)), value_(std::move(value)) {}
   const std::string& Name() const noexcept { return name_; }
   const std::string& Value() const noexcept { return value_; }
 

@@ -1,0 +1,163 @@
+// Logger: line format, level threshold, where the file goes, and that a log
+// that cannot be written never fails the caller.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "host/tessel/logger.h"
+#include "support/temp_dir.h"
+
+namespace tessel {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+TEST(Logger, WritesOneStampedLinePerCall) {
+  testing_support::TempDir dir;
+  Logger log;
+  log.LogFolder(dir.str());
+  log.LogFileName("4242_Quillon");
+  log.LogText("Entering Release - Openscript", 2, 1);
+  log.LogText("Releasing Doc (ID): 17, After copying images :", 0, 2);
+  log.LogError("ReleaseDoc", "CreateEDI", "The ouput directory is undefined");
+
+  const std::string pid = std::to_string(getpid());
+  const std::string stamp = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} pid=)" + pid + " ";
+  const struct Row {
+    int line;
+    std::string pattern;
+  } rows[] = {
+      {__LINE__, stamp + R"(L2 Entering Release - Openscript)"},
+      {__LINE__, stamp + R"(L0\* Releasing Doc \(ID\): 17, After copying images :)"},
+      {__LINE__, stamp + R"(ERROR ReleaseDoc \| CreateEDI \| The ouput directory is undefined)"},
+  };
+  EXPECT_EQ(log.FilePath(), dir.str() + "\\4242_Quillon.log");
+  const std::vector<std::string> lines =
+      Lines(testing_support::ReadFile(dir.Child("4242_Quillon.log")));
+  ASSERT_EQ(lines.size(), std::size(rows));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    SCOPED_TRACE(rows[i].line);
+    EXPECT_TRUE(std::regex_match(lines[i], std::regex(rows[i].pattern))) << lines[i];
+  }
+}
+
+TEST(Logger, LevelsAboveTheSettingAreNotWritten) {
+  struct Row {
+    int line;
+    int setting;
+    int level;
+    bool written;
+  } rows[] = {
+      {__LINE__, 10, 2, true}, {__LINE__, 50, 2, true}, {__LINE__, 2, 2, true},
+      {__LINE__, 1, 2, false}, {__LINE__, 1, 1, true},  {__LINE__, 0, 0, true},
+      {__LINE__, 0, 1, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    testing_support::TempDir dir;
+    Logger log;
+    log.LogFolder(dir.str());
+    log.LogFileName("x");
+    log.LogSetting(row.setting);
+    log.LogText("text", row.level, 1);
+    EXPECT_EQ(testing_support::ReadFile(dir.Child("x.log")).empty(), !row.written);
+  }
+}
+
+TEST(Logger, ErrorsAreWrittenWhateverTheSetting) {
+  testing_support::TempDir dir;
+  Logger log;
+  log.LogFolder(dir.str() + "/");
+  log.LogFileName("x");
+  log.LogSetting(-1);
+  log.LogError("p", "s", "d");
+  EXPECT_NE(testing_support::ReadFile(dir.Child("x.log")).find("ERROR p | s | d"),
+            std::string::npos);
+}
+
+TEST(Logger, AppendsToAnExistingLog) {
+  testing_support::TempDir dir;
+  dir.Write("x.log", "earlier line\n");
+  {
+    Logger log;
+    log.LogFolder(dir.str());
+    log.LogFileName("x");
+    log.LogText("later", 2, 1);
+  }
+  const std::vector<std::string> lines = Lines(testing_support::ReadFile(dir.Child("x.log")));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "earlier line");
+  EXPECT_NE(lines[1].find("L2 later"), std::string::npos);
+}
+
+TEST(Logger, EmptyFolderMeansOff) {
+  testing_support::TempDir dir;
+  Logger log;
+  EXPECT_FALSE(log.Enabled());
+  EXPECT_EQ(log.FilePath(), "");
+  log.LogFileName("x");
+  testing::internal::CaptureStderr();
+  log.LogText("nothing", 0, 1);
+  log.LogError("p", "s", "d");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(Logger, UnwritableLogIsReportedOnceAndNeverFailsTheCaller) {
+  testing_support::TempDir dir;
+  Logger log;
+  log.LogFolder(dir.Child("missing/folder"));
+  log.LogFileName("x");
+  testing::internal::CaptureStderr();
+  log.LogText("one", 0, 1);
+  log.LogError("p", "s", "d");
+  log.LogText("three", 2, 1);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("cannot write the log file"), std::string::npos) << err;
+  EXPECT_EQ(err.find("cannot write"), err.rfind("cannot write")) << err;
+
+  // A new folder is a new chance.
+  log.LogFolder(dir.str());
+  log.LogText("four", 2, 1);
+  EXPECT_NE(testing_support::ReadFile(dir.Child("x.log")).find("L2 four"), std::string::npos);
+}
+
+TEST(Logger, ChangingTheFileNameMovesToANewFile) {
+  testing_support::TempDir dir;
+  Logger log;
+  log.LogFolder(dir.str());
+  log.LogFileName("first");
+  log.LogText("a", 2, 1);
+  log.LogFileName("second");
+  log.LogText("b", 2, 1);
+  EXPECT_NE(testing_support::ReadFile(dir.Child("first.log")).find("L2 a"), std::string::npos);
+  EXPECT_EQ(testing_support::ReadFile(dir.Child("first.log")).find("L2 b"), std::string::npos);
+  EXPECT_NE(testing_support::ReadFile(dir.Child("second.log")).find("L2 b"), std::string::npos);
+}
+
+TEST(Logger, TextIsWrittenWhole) {
+  testing_support::TempDir dir;
+  Logger log;
+  log.LogFolder(dir.str());
+  log.LogFileName("x");
+  const std::string text("before\0after \xFF", 14);  // a NUL and a byte that is not UTF-8
+  log.LogText(text, 2, 1);
+  const std::string content = testing_support::ReadFile(dir.Child("x.log"));
+  EXPECT_NE(content.find("L2 " + text + "\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tessel

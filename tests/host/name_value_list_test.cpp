@@ -1,0 +1,198 @@
+// NameValueList: order, 1-based positions, replacement in place, the text
+// form both ways, and names that ignore letter case (ASCII and Latin-1).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/tessel/name_value_list.h"
+#include "platform/error.h"
+
+namespace tessel {
+namespace {
+
+std::string Names(const NameValueList& list) {
+  std::string out;
+  for (const NameValue& item : list) out += item.Name() + "|";
+  return out;
+}
+
+TEST(NameValueList, KeepsOrderOfAdditionWithOneBasedPositions) {
+  NameValueList list;
+  list.Add("B", "2");
+  list.Add("A", "1");
+  list.Add("C", "3");
+  EXPECT_EQ(list.Count(), 3);
+  ASSERT_NE(list.Item(1), nullptr);
+  EXPECT_EQ(list.Item(1)->Name(), "B");
+  EXPECT_EQ(list.Item(3)->Value(), "3");
+  EXPECT_EQ(list.Item(0), nullptr);
+  EXPECT_EQ(list.Item(4), nullptr);
+  EXPECT_EQ(list.Item(-1), nullptr);
+  EXPECT_EQ(list.Item(std::int64_t{1} << 40), nullptr);
+  EXPECT_EQ(Names(list), "B|A|C|");
+}
+
+TEST(NameValueList, AddOfAPresentNameReplacesInPlaceKeepingItsSpelling) {
+  NameValueList list;
+  list.Add("_recordFooter", "~");
+  list.Add("Other", "x");
+  const NameValue& replaced = list.Add("_RECORDFOOTER", "~\r\n");
+  EXPECT_EQ(&replaced, list.Item(1));
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Item(1)->Name(), "_recordFooter");
+  EXPECT_EQ(list.Item(1)->Value(), "~\r\n");
+  EXPECT_EQ(list.ToString(), "_recordFooter=~\r\n;Other=x");
+}
+
+TEST(NameValueList, NamesIgnoreLetterCaseIncludingLatin1) {
+  NameValueList list;
+  list.Add("Émile Straße", "1");
+  list.Add("naïve", "2");
+  struct Row {
+    int line;
+    const char* name;
+    bool found;
+    const char* value;
+  } rows[] = {
+      {__LINE__, "Émile Straße", true, "1"},
+      {__LINE__, "émile straße", true, "1"},
+      {__LINE__, "ÉMILE STRAßE", true, "1"},  // ß has no single upper-case letter here
+      {__LINE__, "NAÏVE", true, "2"},
+      {__LINE__, "naive", false, ""},  // a different letter, not a case form
+      {__LINE__, "Emile Straße", false, ""},
+      {__LINE__, "naïve ", false, ""},  // names are not trimmed
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    EXPECT_EQ(list.Exists(row.name), row.found);
+    const NameValue* item = list.Item(row.name);
+    EXPECT_EQ(item != nullptr, row.found);  // Item agrees with Exists
+    EXPECT_EQ(list.ValueOr(row.name, "none"), row.found ? row.value : "none");
+  }
+}
+
+TEST(NameValueList, ValueOfAMissingNameRaisesError5) {
+  NameValueList list;
+  list.Add("A", "1");
+  EXPECT_EQ(list.Value("a"), "1");
+  try {
+    list.Value("B");
+    FAIL() << "no error";
+  } catch (const platform::Error& e) {
+    EXPECT_EQ(e.Number(), platform::err::kInvalidProcedureCall);
+  }
+}
+
+TEST(NameValueList, RemoveKeepsTheOthersFindableAndInOrder) {
+  NameValueList list;
+  for (const char* name : {"A", "DOCTYPE", "B", "C"}) list.Add(name, name);
+  list.Remove("doctype");
+  list.Remove("not there");  // nothing happens
+  EXPECT_EQ(Names(list), "A|B|C|");
+  EXPECT_FALSE(list.Exists("DOCTYPE"));
+  EXPECT_EQ(list.Item("B"), list.Item(2));
+  EXPECT_EQ(list.Item("C"), list.Item(3));
+  list.Add("doctype", "again");  // a removed name comes back at the end
+  EXPECT_EQ(Names(list), "A|B|C|doctype|");
+  list.Remove("A");
+  EXPECT_EQ(list.Item("doctype")->Value(), "again");
+  EXPECT_EQ(list.Item(3)->Name(), "doctype");
+}
+
+TEST(NameValueList, ClearEmptiesNamesAndPositions) {
+  NameValueList list;
+  list.Add("A", "1");
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_TRUE(list.empty());
+  EXPECT_FALSE(list.Exists("A"));
+  EXPECT_EQ(list.Item(1), nullptr);
+  list.Add("a", "2");
+  EXPECT_EQ(list.ToString(), "a=2");
+}
+
+TEST(NameValueList, AddFromStringReadsPairs) {
+  struct Row {
+    int line;
+    const char* text;
+    const char* pair;
+    const char* value;
+    const char* expected;  // ToString(";", "=") of the result
+  } rows[] = {
+      {__LINE__, "A=1;B=2", ";", "=", "A=1;B=2"},
+      {__LINE__, "", ";", "=", ""},
+      {__LINE__, "A=1;;B=2;", ";", "=", "A=1;B=2"},                // empty pieces skipped
+      {__LINE__, "A=1;junk;B=2", ";", "=", "A=1;B=2"},             // a piece without "=" is skipped
+      {__LINE__, "A=x=y", ";", "=", "A=x=y"},                      // split at the first "="
+      {__LINE__, "A=;B=", ";", "=", "A=;B="},                      // empty values kept
+      {__LINE__, "A=1;a=2", ";", "=", "A=2"},                      // same name: replaced in place
+      {__LINE__, "M:Male|F:Female", "|", ":", "M=Male;F=Female"},  // lookup tables
+      {__LINE__, "K1:=v1<>K2:=v2", "<>", ":=", "K1=v1;K2=v2"},     // longer delimiters
+      {__LINE__, "A=1;B=2", "", "=", "A=1;B=2"},                   // no pair delimiter: one piece
+      {__LINE__, "A=1", ";", "", ""},              // no value delimiter: nothing to read
+      {__LINE__, " A = 1 ", ";", "=", " A = 1 "},  // blanks are part of name and value
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    NameValueList list;
+    list.AddFromString(row.text, row.pair, row.value, true);
+    EXPECT_EQ(list.ToString(";", "="), row.expected);
+  }
+}
+
+TEST(NameValueList, AddFromStringAppendsToWhatIsThere) {
+  NameValueList list;
+  list.Add("Z", "0");
+  list.Add("A", "old");
+  list.AddFromString("A=new;B=1");
+  EXPECT_EQ(list.ToString(), "Z=0;A=new;B=1");
+}
+
+TEST(NameValueList, TextFormRoundTrips) {
+  NameValueList list;
+  list.Add("Patient Name", "MÜLLER, JOSÉ");
+  list.Add("_outputString", "ISA*00*~GS*HC~");
+  list.Add("Empty", "");
+  struct Row {
+    int line;
+    const char* pair;
+    const char* value;
+  } rows[] = {
+      {__LINE__, ";", "="},
+      {__LINE__, "|", ":"},
+      {__LINE__, "\r\n", "\t"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    NameValueList copy;
+    copy.AddFromString(list.ToString(row.pair, row.value), row.pair, row.value);
+    EXPECT_EQ(copy.ToString(), list.ToString());
+  }
+}
+
+TEST(NameValueList, CopiesAreIndependent) {
+  NameValueList list;
+  list.Add("A", "1");
+  NameValueList copy = list;
+  copy.Add("a", "2");
+  copy.Add("B", "3");
+  EXPECT_EQ(list.ToString(), "A=1");
+  EXPECT_EQ(copy.ToString(), "A=2;B=3");
+  EXPECT_EQ(copy.Item("b"), copy.Item(2));
+}
+
+TEST(NameValueList, ManyEntriesStayFindable) {
+  NameValueList list;
+  for (int i = 0; i < 5000; ++i) list.Add("Field" + std::to_string(i), std::to_string(i));
+  for (int i = 0; i < 5000; i += 2) list.Remove("FIELD" + std::to_string(i));
+  ASSERT_EQ(list.Count(), 2500);
+  for (int i = 1; i < 5000; i += 2) {
+    const NameValue* item = list.Item("field" + std::to_string(i));
+    ASSERT_NE(item, nullptr) << i;
+    ASSERT_EQ(item, list.Item((i + 1) / 2)) << i;
+  }
+}
+
+}  // namespace
+}  // namespace tessel
