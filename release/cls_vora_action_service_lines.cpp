@@ -1,0 +1,276 @@
+// Service lines: a claim's table of service lines arrives as one delimited
+// list per column (one index field per column, one cell per row). These two
+// members of clsVoraAction turn the columns into one text with one output
+// line per qualifying row.
+//
+// Configuration, all from the document's fields:
+//   "_ServiceTableDelimiter"     delimiter between the cells of a column
+//   "_ServiceLineValue" + k      template of column k: a value expression with
+//                                "(" ")" for "[" "]", "&n" for the 0-based row
+//                                index and "&n+1" for the 1-based row number
+//   "_ServiceLineReqFields" + k  requirement entries of column k, joined by
+//                                "~"; the first names the driving field whose
+//                                cells define the rows
+//   "_ServiceLineOutput"         template of one output line ("&n" is the
+//                                1-based row number)
+//
+// Requirement entries (cells are compared with blanks trimmed, exact case):
+//   name         the row's cell of name is not blank
+//   !name        the row's cell of name is blank
+//   #name|other  the row's cell of name differs from the value of field
+//                other (its cell of the row when other has several cells)
+//   !#name|other as "!name" (the comparison value is still read)
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "mapping/field_mappings.h"
+#include "platform/error.h"
+#include "platform/number_text.h"
+#include "platform/text.h"
+#include "release/cls_vora_action.h"
+#include "release/release_log.h"
+
+namespace quillon {
+
+using internal::LogLine;
+using platform::text::Replace;
+using platform::text::Split;
+using platform::text::Trim;
+
+namespace {
+
+constexpr std::string_view kTotalLine = "Halvo_PopulateServiceLines_TotalLine";
+constexpr int kMaxColumn = 32767;  // the column counter is a 16-bit integer
+
+const std::string& RequiredValue(const tessel::NameValueList& fields, std::string_view name,
+                                 const char* source) {
+  const tessel::NameValue* item = fields.Item(name);
+  if (item == nullptr) {
+    platform::Raise(platform::err::kInvalidProcedureCall, source,
+                    "The field \"" + std::string(name) + "\" is missing");
+  }
+  return item->Value();
+}
+
+// One requirement entry, parsed once; the cells of its fields are split the
+// first time a row looks at them, so a table of n rows costs O(n) splits in
+// all rather than one split per row.
+class Requirement {
+ public:
+  Requirement(std::string entry, const tessel::NameValueList& fields, const std::string& delimiter)
+      : entry_(std::move(entry)), fields_(fields), delimiter_(delimiter) {
+    std::string_view rest = entry_;
+    if (rest.starts_with('!')) {
+      negated_ = true;
+      rest.remove_prefix(1);
+    }
+    if (rest.starts_with('#')) {
+      compared_ = true;
+      rest.remove_prefix(1);
+      const std::size_t bar = rest.find('|');
+      if (bar == std::string_view::npos) {
+        malformed_ = true;
+        field_.assign(rest);
+      } else {
+        field_.assign(rest.substr(0, bar));
+        const std::string_view other = rest.substr(bar + 1);
+        // Only the second "|"-piece names the comparison field.
+        compareField_.assign(other.substr(0, other.find('|')));
+      }
+    } else {
+      field_.assign(rest);
+    }
+  }
+
+  // Whether row `row` (0-based) passes this entry. Raises for a malformed
+  // entry and for a column with fewer cells than the row needs.
+  bool Passes(std::size_t row) {
+    if (malformed_) {
+      platform::Raise(platform::err::kSubscriptOutOfRange, "PopulateServiceLines",
+                      "The service line requirement \"" + entry_ +
+                          "\" has no comparison field (\"#name|other\")");
+    }
+    std::string_view comparison;
+    if (compared_) comparison = Trim(ComparisonValue(row));
+    const std::string_view cell = Trim(Cell(row));
+    if (negated_) return cell.empty();
+    if (compared_) return cell != comparison;
+    return !cell.empty();
+  }
+
+ private:
+  std::string_view Cell(std::size_t row) {
+    if (!cells_) {
+      cells_.emplace();
+      const tessel::NameValue* item = fields_.Item(field_);
+      if (item != nullptr && !item->Value().empty()) *cells_ = Split(item->Value(), delimiter_);
+      present_ = item != nullptr && !item->Value().empty();
+    }
+    if (!present_) return {};
+    if (row >= cells_->size()) RaiseShort(field_, cells_->size(), row);
+    return (*cells_)[row];
+  }
+
+  std::string_view ComparisonValue(std::size_t row) {
+    if (!compareCells_) {
+      compareCells_.emplace();
+      if (const tessel::NameValue* item = fields_.Item(compareField_)) {
+        compareWhole_ = item->Value();
+        *compareCells_ = Split(compareWhole_, delimiter_);
+      }
+    }
+    if (compareCells_->size() <= 1) return compareWhole_;
+    if (row >= compareCells_->size()) RaiseShort(compareField_, compareCells_->size(), row);
+    return (*compareCells_)[row];
+  }
+
+  [[noreturn]] static void RaiseShort(const std::string& field, std::size_t cells,
+                                      std::size_t row) {
+    platform::Raise(platform::err::kSubscriptOutOfRange, "PopulateServiceLines",
+                    "The service line field \"" + field + "\" has " + std::to_string(cells) +
+                        " cell(s), fewer than the driving field (row " + std::to_string(row + 1) +
+                        ")");
+  }
+
+  std::string entry_;
+  const tessel::NameValueList& fields_;
+  const std::string& delimiter_;
+  bool negated_ = false;
+  bool compared_ = false;
+  bool malformed_ = false;
+  std::string field_;
+  std::string compareField_;
+  std::optional<std::vector<std::string>> cells_;
+  bool present_ = false;
+  std::optional<std::vector<std::string>> compareCells_;
+  std::string compareWhole_;
+};
+
+// The driving field of a requirement list: the first entry without a leading
+// "!", or, when it starts with "#" instead, the name between "#" and "|".
+std::string DrivingField(const std::string& firstEntry) {
+  std::string_view name = firstEntry;
+  if (name.starts_with('!')) {
+    name.remove_prefix(1);
+  } else if (name.starts_with('#')) {
+    name.remove_prefix(1);
+    const std::size_t bar = name.find('|');
+    if (bar == std::string_view::npos) {
+      platform::Raise(platform::err::kInvalidProcedureCall, "PopulateServiceLines",
+                      "The service line requirement \"" + firstEntry +
+                          "\" has no comparison field (\"#name|other\")");
+    }
+    name = name.substr(0, bar);
+  }
+  return std::string(name);
+}
+
+}  // namespace
+
+tessel::NameValueList clsVoraAction::PopulateServiceLines(std::string_view FieldName,
+                                                          std::string_view ReqFieldName,
+                                                          const tessel::NameValueList& VoraFields) {
+  tessel::NameValueList res;
+  marrow::FieldMappings fm;
+  const std::string& requirements = RequiredValue(VoraFields, ReqFieldName, "PopulateServiceLines");
+  LogLine(2, 1, "POpulateServiceLInes, --ReqFieldName---------", ReqFieldName,
+          " : value : ", requirements);
+
+  const std::vector<std::string> entries = Split(requirements, "~");
+  if (entries.empty()) {
+    platform::Raise(
+        platform::err::kSubscriptOutOfRange, "PopulateServiceLines",
+        "The service line requirements \"" + std::string(ReqFieldName) + "\" are empty");
+  }
+  const std::string driving = DrivingField(entries.front());
+
+  // Without the driving field the delimiter is never read, so it stays empty
+  // and no other column is split either.
+  std::string delimiter;
+  std::size_t rows = 1;
+  if (const tessel::NameValue* drivingItem = VoraFields.Item(driving)) {
+    delimiter = RequiredValue(VoraFields, "_ServiceTableDelimiter", "PopulateServiceLines");
+    rows = std::max<std::size_t>(1, Split(drivingItem->Value(), delimiter).size());
+  }
+  res.Add(kTotalLine, std::to_string(rows));
+
+  std::vector<Requirement> requirementsParsed;
+  requirementsParsed.reserve(entries.size());
+  for (const std::string& entry : entries)
+    requirementsParsed.emplace_back(entry, VoraFields, delimiter);
+
+  for (std::size_t i = 0; i < rows; ++i) {
+    bool qualifies = true;
+    for (Requirement& requirement : requirementsParsed) {
+      if (!requirement.Passes(i)) {
+        qualifies = false;
+        break;
+      }
+    }
+    LogLine(2, 1, "POpulateServiceLInes, --ReqFieldName---------", qualifies);
+    if (!qualifies) continue;
+
+    std::string text = RequiredValue(VoraFields, FieldName, "PopulateServiceLines");
+    text = Replace(text, "(", "[");
+    text = Replace(text, ")", "]");
+    text = Replace(text, "&n+1", std::to_string(i + 1));
+    text = Replace(text, "&n", std::to_string(i));
+    fm.Add(FieldName, text);
+    const tessel::NameValueList output = fm.TranslateFields(VoraFields, false);
+    if (const tessel::NameValue* value = output.Item(FieldName)) {
+      res.Add(std::string(FieldName) + "_" + std::to_string(i + 1), value->Value());
+    }
+  }
+
+  if (internal::LogOn()) {
+    LogLine(2, 1, "POpulateServiceLInes, --serviceLines output---------", res.ToString(";", "="));
+  }
+  return res;
+}
+
+std::string clsVoraAction::GenerateServiceLines(const tessel::NameValueList& VoraFields) {
+  marrow::FieldMappings fm;
+  tessel::NameValueList acc;
+  std::string result;
+  if (!VoraFields.Exists("_generateServiceLine")) return result;
+
+  std::int32_t maxRows = 0;
+  for (int k = 1;; ++k) {
+    if (k > kMaxColumn) {
+      platform::Raise(platform::err::kOverflow, "GenerateServiceLines",
+                      "More than 32767 service line columns");
+    }
+    const std::string valueName = "_ServiceLineValue" + std::to_string(k);
+    const std::string requirementName = "_ServiceLineReqFields" + std::to_string(k);
+    if (!VoraFields.Exists(valueName) || !VoraFields.Exists(requirementName)) break;
+
+    const tessel::NameValueList res = PopulateServiceLines(valueName, requirementName, VoraFields);
+    const std::int32_t rows =
+        platform::CLng(RequiredValue(res, kTotalLine, "GenerateServiceLines"));
+    maxRows = std::max(maxRows, rows);
+    // The columns are merged through the lists' text form, so values holding
+    // ";" or "=" fare as that form makes them. Re-reading acc's own text form
+    // into acc changes nothing (everything in acc came through that form
+    // already), so adding only the text of res has the same result without
+    // copying acc once per column.
+    acc.AddFromString(res.ToString(";", "="), ";", "=", true);
+  }
+
+  const tessel::NameValue* lineTemplate = VoraFields.Item(std::string_view("_ServiceLineOutput"));
+  if (lineTemplate == nullptr) return result;
+  for (std::int32_t r = 1; r <= maxRows; ++r) {
+    std::string text = Replace(lineTemplate->Value(), "&n", std::to_string(r));
+    text = Replace(text, "(", "[");
+    text = Replace(text, ")", "]");
+    if (text.empty()) continue;
+    fm.Add("_ServiceLineString", text);
+    const tessel::NameValueList output = fm.TranslateFields(acc, false);
+    if (const tessel::NameValue* line = output.Item(std::string_view("_ServiceLineString"))) {
+      result.append(line->Value());
+    }
+  }
+  return result;
+}
+
+}  // namespace quillon

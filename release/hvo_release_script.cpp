@@ -1,0 +1,297 @@
+#include "release/hvo_release_script.h"
+
+#include <optional>
+
+#include "platform/error.h"
+#include "platform/os_services.h"
+#include "release/custom_properties.h"
+#include "release/file_routines.h"
+#include "release/global_logger.h"
+#include "release/library_location.h"
+#include "release/release_errors.h"
+#include "release/release_log.h"
+#include "release/vora_edi_output.h"
+
+namespace quillon {
+
+using internal::LogLine;
+
+namespace {
+
+constexpr std::string_view kOneEdiPerBatch = "One EDI Per Batch";
+constexpr std::string_view kOneEdiPerDocument = "One EDI Per Document";
+
+}  // namespace
+
+// What the record stage of one document may change in the batch state, taken
+// before it starts so that a failing document can be taken back out. The
+// batch text is only ever appended to, so its length is enough to restore it.
+struct HvoReleaseScript::RecordStageSnapshot {
+  bool taken = false;
+  std::size_t textLength = 0;
+  std::int32_t gsCount = 0;
+  std::int32_t gbDocCount = 0;
+  std::int32_t documentCounter = 0;
+  std::string currentRecord;
+  // Set when this document filled the header set: the set as it was before.
+  bool filledHeader = false;
+  std::optional<tessel::NameValueList> headerBefore;
+  // Set once the document's own output file is being written (per-document
+  // mode): from then on the batch text and its count belong to the
+  // finalisation, which empties them whether it succeeds or fails.
+  bool finalisationStarted = false;
+};
+
+HvoReleaseScript::HvoReleaseScript() = default;
+HvoReleaseScript::~HvoReleaseScript() = default;
+
+const std::shared_ptr<clsBatchData>& HvoReleaseScript::m_oBatchData() {
+  if (!batchData_) batchData_ = std::make_shared<clsBatchData>();
+  return batchData_;
+}
+
+HostReleaseData& HvoReleaseScript::Host() const {
+  if (documentData_ == nullptr) {
+    throw platform::Error(internal::kObjectNotSet, "HvoReleaseScript",
+                          "The release script has no DocumentData");
+  }
+  return *documentData_;
+}
+
+void HvoReleaseScript::NewPipeline() {
+  pipeline_ = std::make_unique<clsVoraAction>();
+  pipeline_->SetBatchData(m_oBatchData());
+}
+
+void HvoReleaseScript::ReportFailure(const std::string& procedure, const platform::Error& e,
+                                     bool showMessage) {
+  GlobalLogger().LogError(procedure, e.Source(), e.Description());
+  if (documentData_ == nullptr) return;
+  try {
+    if (showMessage) documentData_->ShowMessage(e.Description(), e.Number(), 1);
+    documentData_->ReportError(-1, 0, 0, e.Description(), e.Source(), e.Number());
+  } catch (...) {
+    // The host could not take the report; the result code still tells it.
+  }
+}
+
+std::int32_t HvoReleaseScript::OpenScript() {
+  std::string mode;
+  try {
+    mode = GetCustomPropertyValue(Host().CustomProperties(), "EDI Output");
+  } catch (const std::exception& caught) {
+    ReportFailure("OpenScript", internal::AsError(caught, "OpenScript"), false);
+    return -1;
+  }
+  if (mode != kOneEdiPerBatch) return 0;
+  try {
+    PrepareEDI();
+    return 0;
+  } catch (const std::exception& caught) {
+    ReportFailure("OpenScript", internal::AsError(caught, "OpenScript"), false);
+    return -1;
+  }
+}
+
+void HvoReleaseScript::PrepareEDI() {
+  try {
+    tessel::Logger& logger = NewGlobalLogger();
+    HostReleaseData& host = Host();
+    const std::string logDirectory =
+        GetCustomPropertyValue(host.CustomProperties(), "Logging Directory");
+    const bool enabled =
+        TextToBoolean(GetCustomPropertyValue(host.CustomProperties(), "Enable Logging"));
+    if (enabled) {
+      if (!HasDirectoryAccess(logDirectory) && !CreateDirectoryTree(logDirectory)) {
+        throw platform::Error(6802, "CreateDirectory in PrepareEDI",
+                              "Can't create the log directory - " + logDirectory);
+      }
+      logger.LogFolder(logDirectory);
+    } else {
+      logger.LogFolder("");
+    }
+    logger.LogFileName(std::to_string(platform::CurrentProcessId()) + "_" + LibraryBaseName());
+    documentCounter_ = 0;
+    logger.LogSetting(10);
+    LogLine(2, 1, "Entering Release - Openscript");
+    LogLine(2, 1, "Quillon Release : ", LibraryVersionText(), " Path: ", LibraryDirectory(), "\\",
+            LibraryBaseName(), ".dll");
+    LogLine(2, 1, ">>>> Opening Batch: ", host.BatchId(), ", ClassName: ", host.BatchId());
+    NewPipeline();
+    currentFields_ = std::make_shared<tessel::NameValueList>();
+    currentFields_ = pipeline_->InitialiseFields(host, currentFields_);
+    InitBatchStatus(host, *m_oBatchData());
+  } catch (const std::exception& caught) {
+    const platform::Error e = internal::AsError(caught, "PrepareEDI");
+    ReportFailure("PrepareEDI", e, false);
+    throw platform::Error(6801, "PrepareEDI", e.Description(), e.HelpFile(), e.HelpContext());
+  }
+}
+
+std::int32_t HvoReleaseScript::ReleaseDoc() {
+  RecordStageSnapshot snapshot;
+  bool statusAdded = false;
+  std::int32_t documentId = 0;
+  try {
+    HostReleaseData& host = Host();
+    const std::string mode = GetCustomPropertyValue(host.CustomProperties(), "EDI Output");
+    if (mode == kOneEdiPerDocument) {
+      try {
+        PrepareEDI();
+      } catch (const std::exception& caught) {
+        ReportFailure("ReleaseDoc", internal::AsError(caught, "ReleaseDoc"), true);
+        return -1;
+      }
+    }
+
+    LogLine(2, 1, "Entered HvoRelease.ReleaseDoc-----------------");
+    const HostCustomProperties& properties = host.CustomProperties();
+    const std::string workingDirectory =
+        CustomPropertyExists(properties, "Working Directory")
+            ? GetCustomPropertyValue(properties, "Working Directory")
+            : LibraryDirectory();
+    documentId = host.DocumentId();
+    LogLine(0, 2, "Releasing Doc (ID): ", documentId, ", After copying images :");
+    currentFields_ = std::make_shared<tessel::NameValueList>();
+
+    clsBatchData& batch = *m_oBatchData();
+    AddRecordToBatchDocStatus(host, batch);
+    statusAdded = true;
+    LogLine(2, 1, "Entered HvoRelease.ReleaseDoc: Trying to add setup fields");
+    if (!pipeline_) internal::RaiseNotPrepared("ReleaseDoc");
+    currentFields_ = pipeline_->AddSetupFields(host, currentFields_);
+    currentFields_ = pipeline_->GetVoraFields(host, currentFields_, true);
+    if (!currentFields_) {
+      throw platform::Error(internal::kObjectNotSet, "ReleaseDoc",
+                            "The translation returned no field list");
+    }
+    if (internal::LogOn()) {
+      LogLine(2, 1, "HvoRelease.ReleaseDoc: field values after the released setup options: ",
+              currentFields_->ToString(";", "="));
+    }
+    if (DirectoryExists(workingDirectory)) {
+      CheckDirectoryAccess(workingDirectory);
+    } else {
+      CreateDirectoryTree(workingDirectory);
+    }
+
+    // The record stage: from here on the document changes the batch.
+    snapshot.taken = true;
+    snapshot.textLength = batch.gsString.size();
+    snapshot.gsCount = batch.gsCount;
+    snapshot.gbDocCount = batch.gbDocCount;
+    snapshot.documentCounter = documentCounter_;
+    snapshot.currentRecord = batch.gCurrentRecord;
+    ++batch.gsCount;
+    ++documentCounter_;
+    pipeline_->ProcessDocument(currentFields_, host);
+
+    const tessel::NameValueList& fields = *currentFields_;
+    std::string headerText;
+    if (const tessel::NameValue* header = fields.Item(std::string_view("_header"))) {
+      LogLine(1, 1, "[ReleaseDoc]", " Writing header  ", batch.gsOutputFullPathAndName);
+      headerText = header->Value();
+    }
+    if (!batch.objHeaderCol) batch.objHeaderCol = std::make_unique<tessel::NameValueList>();
+    if (!batch.objHeaderCol->Exists("DOCTYPE")) {
+      snapshot.filledHeader = true;
+      snapshot.headerBefore = *batch.objHeaderCol;
+      tessel::NameValueList& headerSet = *batch.objHeaderCol;
+      headerSet.Add("DOCTYPE", headerText);
+      if (const tessel::NameValue* v = fields.Item(std::string_view("_outputFileName"))) {
+        headerSet.Add("_outputFileName", v->Value());
+      }
+      if (const tessel::NameValue* v = fields.Item(std::string_view("_outputDirectory"))) {
+        headerSet.Add("_outputDirectory", v->Value());
+      }
+      if (const tessel::NameValue* v = fields.Item(std::string_view("_footer"))) {
+        headerSet.Add("Footer", v->Value());
+      }
+    }
+    LogLine(0, 2, "Successfully Released Doc (ID): ", documentId);
+
+    const tessel::NameValue* outputDirectory = fields.Item(std::string_view("_outputDirectory"));
+    if (outputDirectory == nullptr) {
+      throw platform::Error(6500, "ReleaseDoc", "The ouput directory is undefined");
+    }
+    if (DirectoryExists(outputDirectory->Value())) {
+      CheckDirectoryAccess(outputDirectory->Value());
+    } else {
+      CreateDirectoryTree(outputDirectory->Value());
+    }
+
+    if (mode == kOneEdiPerDocument) {
+      snapshot.finalisationStarted = true;
+      CreateEDI();
+    }
+    return 0;
+  } catch (const std::exception& caught) {
+    const platform::Error e = internal::AsError(caught, "ReleaseDoc");
+    batchError_ = true;
+    ReportFailure("ReleaseDoc", e, true);
+    if (statusAdded) RollBack(snapshot, documentId);
+    return -1;
+  }
+}
+
+void HvoReleaseScript::RollBack(const RecordStageSnapshot& snapshot, std::int32_t documentId) {
+  clsBatchData& batch = *m_oBatchData();
+  if (snapshot.taken) {
+    if (!snapshot.finalisationStarted) {
+      if (batch.gsString.size() > snapshot.textLength) batch.gsString.resize(snapshot.textLength);
+      batch.gsCount = snapshot.gsCount;
+      documentCounter_ = snapshot.documentCounter;
+      batch.gCurrentRecord = snapshot.currentRecord;
+    }
+    batch.gbDocCount = snapshot.gbDocCount;
+    if (snapshot.filledHeader) {
+      if (snapshot.headerBefore && !snapshot.headerBefore->empty()) {
+        *batch.objHeaderCol = *snapshot.headerBefore;
+      } else {
+        batch.objHeaderCol.reset();
+      }
+    }
+  }
+  if (batch.clnBatchDocStatus) {
+    if (VoraBatchStats* status = batch.clnBatchDocStatus->Item(BatchDocStatusKey(documentId))) {
+      status->Released = false;
+      status->WrittenToOutputFile = false;
+    }
+  }
+}
+
+std::int32_t HvoReleaseScript::CloseScript() {
+  std::string mode;
+  try {
+    mode = GetCustomPropertyValue(Host().CustomProperties(), "EDI Output");
+  } catch (const std::exception& caught) {
+    ReportFailure("CloseScript", internal::AsError(caught, "CloseScript"), false);
+    batchError_ = false;
+    return -1;
+  }
+  try {
+    if (mode == kOneEdiPerBatch) CreateEDI();
+    return 0;
+  } catch (const std::exception&) {
+    // CreateEDI has reported the failure. The released documents' output was
+    // not written, so this is a failure whatever became of single documents.
+    batchError_ = false;
+    return -1;
+  }
+}
+
+void HvoReleaseScript::CreateEDI() {
+  try {
+    documentCounter_ = 0;
+    clsBatchData& batch = *m_oBatchData();
+    FinalizeBatchRelease(batch.clnBatchDocStatus.get(), Host(), batch);
+    NewPipeline();
+    currentFields_ = std::make_shared<tessel::NameValueList>();
+  } catch (const std::exception& caught) {
+    const platform::Error e = internal::AsError(caught, "CreateEDI");
+    ReportFailure("CloseScript", e, false);
+    throw platform::Error(6800, "CreateEDI", e.Description(), e.HelpFile(), e.HelpContext());
+  }
+}
+
+}  // namespace quillon

@@ -1,0 +1,58 @@
+// MappingFileCache: parsed mapping-class files kept between documents.
+//
+// Administrators edit mapping files while batches are being released and
+// expect the next document to use the edited file. The cache therefore checks
+// the file with stat() before every use and reads it again when its identity
+// (device, inode), size or modification time (with nanoseconds) changed. A
+// file that cannot be loaded is never cached: the next use tries again.
+//
+// The stat is taken before the file is read, so a change made while it is
+// being read shows up as a different identity at the next use and the file is
+// read once more.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "mapping/conditional_mappings.h"
+#include "quillon_export.h"
+
+namespace quillon {
+
+// What identifies one version of a file on disk.
+struct FileStamp {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t mtimeSeconds = 0;
+  std::int64_t mtimeNanoseconds = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// The stamp of a native path; false when stat() fails.
+QUILLON_API bool StampOf(const std::string& nativePath, FileStamp& stamp);
+
+class QUILLON_API MappingFileCache {
+ public:
+  // The mapping classes of `path` (a Windows-form path as the mappings
+  // directory gives it), loaded with ConditionalMappings::LoadFromXMLFile.
+  // Load failures pass to the caller unchanged.
+  std::shared_ptr<const marrow::ConditionalMappings> Load(std::string_view path);
+
+  void Clear() noexcept { entries_.clear(); }
+  // How many times a file was actually read (for tests and benchmarks).
+  std::int64_t Reads() const noexcept { return reads_; }
+
+ private:
+  struct Entry {
+    FileStamp stamp;
+    std::shared_ptr<const marrow::ConditionalMappings> mappings;
+  };
+  std::unordered_map<std::string, Entry> entries_;
+  std::int64_t reads_ = 0;
+};
+
+}  // namespace quillon

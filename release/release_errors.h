@@ -1,0 +1,29 @@
+// Error helpers of the release side.
+#pragma once
+
+#include <exception>
+#include <string>
+
+#include "platform/error.h"
+
+namespace quillon::internal {
+
+// The runtime's number for using an object that was never created.
+inline constexpr int kObjectNotSet = 91;
+
+// A release run that was never prepared (an "EDI Output" value that is
+// neither mode) has no status collection and no pipeline.
+[[noreturn]] inline void RaiseNotPrepared(const std::string& source) {
+  throw platform::Error(kObjectNotSet, source,
+                        "The release run was not prepared (no batch status): \"EDI Output\" must "
+                        "be \"One EDI Per Batch\" or \"One EDI Per Document\"");
+}
+
+// Any exception as the system's error type, so that host-facing operations
+// report everything the same way.
+inline platform::Error AsError(const std::exception& e, const std::string& source) {
+  if (const auto* error = dynamic_cast<const platform::Error*>(&e)) return *error;
+  return platform::Error(51, source, std::string("Internal error: ") + e.what());
+}
+
+}  // namespace quillon::internal

@@ -1,0 +1,41 @@
+// Composed log lines of the release side. A line is only put together when
+// the global logger writes at all: several lines carry whole field lists or
+// the whole batch text, which would otherwise be copied for nothing on every
+// document.
+#pragma once
+
+#include <concepts>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "release/global_logger.h"
+
+namespace quillon::internal {
+
+inline bool LogOn() noexcept {
+  return GlobalLogger().Enabled();
+}
+
+template <typename T>
+void AppendLogPart(std::string& line, const T& part) {
+  if constexpr (std::is_same_v<T, bool>) {
+    line.append(part ? "True" : "False");
+  } else if constexpr (std::is_integral_v<T>) {
+    line.append(std::to_string(part));
+  } else {
+    line.append(std::string_view(part));
+  }
+}
+
+// Writes the concatenation of `parts` (texts, integers, booleans as
+// True/False) at (level, kind).
+template <typename... Parts>
+void LogLine(int level, int kind, const Parts&... parts) {
+  if (!LogOn()) return;
+  std::string line;
+  (AppendLogPart(line, parts), ...);
+  GlobalLogger().LogText(line, level, kind);
+}
+
+}  // namespace quillon::internal
