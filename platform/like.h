@@ -13,4 +13,8 @@ namespace platform {
 // ("Invalid pattern string").
 PLATFORM_API bool Like(std::string_view text, std::string_view pattern);
 
+// The same with a choice of comparison: text comparison ignores the case of
+// ASCII and Latin-1 letters, in ranges too ("a3" matches "[A-Z]#").
+PLATFORM_API bool Like(std::string_view text, std::string_view pattern, bool textCompare);
+
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/variant.h"
 #include "platform_export.h"
 
 namespace platform {
@@ -33,5 +34,24 @@ PLATFORM_API std::int32_t CLng(std::string_view text);
 // Half-to-even rounding of a double into 16/32 bits with the same overflow rule.
 PLATFORM_API std::int16_t CIntFromDouble(double v);
 PLATFORM_API std::int32_t CLngFromDouble(double v);
+
+// CByte: the same rules into 0..255.
+PLATFORM_API std::uint8_t CByte(std::string_view text);
+PLATFORM_API std::uint8_t CByteFromDouble(double v);
+
+// Round(v, digits): half to even at the given number of decimals; a negative
+// digit count raises error 5.
+PLATFORM_API double Round(double v, int digits = 0);
+
+// The conversions of a typed value: Empty is 0, Booleans are -1 and 0, dates
+// are their serial numbers, texts follow the text rules above and Null raises
+// error 94 ("Invalid use of Null").
+PLATFORM_API std::int16_t CInt(const Variant& v);
+PLATFORM_API std::int32_t CLng(const Variant& v);
+PLATFORM_API std::uint8_t CByte(const Variant& v);
+
+// IsNumeric of a typed value: numbers, Booleans and Empty are numeric, dates
+// and Null are not, texts are numeric when they read as a number.
+PLATFORM_API bool IsNumeric(const Variant& v);
 
 }  // namespace platform
