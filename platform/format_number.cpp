@@ -174,7 +174,9 @@ std::string FormatNumberSection(const Decimal& valueIn, const Section& section, 
   out.reserve(section.tokens.size() + integer.size() + fraction.size() + 8);
   const long long length = static_cast<long long>(integer.size());
   const long long places = layout.integerPlaces;
-  bool signWritten = !writeSign;
+  // A negative number formatted with the positive section carries its minus
+  // sign in front of everything, literals included ("-$5" for "$0").
+  if (writeSign) out.push_back('-');
   auto writeDigit = [&](long long index) {
     out.push_back(integer[static_cast<std::size_t>(index)]);
     const long long remaining = length - 1 - index;
@@ -194,10 +196,6 @@ std::string FormatNumberSection(const Decimal& valueIn, const Section& section, 
       case Tok::Comma:
         break;
       case Tok::DecimalPoint:
-        if (!signWritten) {
-          out.push_back('-');
-          signWritten = true;
-        }
         out.push_back('.');
         afterPoint = true;
         break;
@@ -222,10 +220,6 @@ std::string FormatNumberSection(const Decimal& valueIn, const Section& section, 
           if (fractionIndex < fraction.size()) out.push_back(fraction[fractionIndex]);
           ++fractionIndex;
         } else {
-          if (!signWritten) {
-            out.push_back('-');
-            signWritten = true;
-          }
           // The first integer place also prints the digits that do not fit
           // the placeholders.
           if (integerIndex == 0)
