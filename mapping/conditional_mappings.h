@@ -11,6 +11,7 @@
 //   </FieldMappings>
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -75,6 +76,16 @@ class MARROW_API ConditionalMappings {
 
   tessel::NameValueList TranslateFields(const tessel::NameValueList& inputData,
                                         bool includeUnmappedFields = false) const;
+
+  // Where the last failed load stopped in its document: the line (and the
+  // column, when the parser knows it) of the parse error, or of the element
+  // that could not be read. 0 when unknown, and after a load that succeeded.
+  std::int32_t LastLoadErrorLine() const noexcept;
+  std::int32_t LastLoadErrorColumn() const noexcept;
+
+  // Files and texts larger than this (10 MB) are refused before parsing: the
+  // XML parser's own look-ahead limit, far above any real mapping-class file.
+  static constexpr std::size_t kMaxDocumentBytes = 10000000;
 
  private:
   struct Impl;

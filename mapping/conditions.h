@@ -62,6 +62,12 @@ class MARROW_API Condition {
   bool Evaluate(const tessel::NameValueList& inputFields) const noexcept;
 
  private:
+  friend class Conditions;
+  // Evaluate without the safety net: raises what resolving the operands or
+  // comparing raises. Conditions::Evaluate needs to tell a failure from a
+  // false result.
+  bool EvaluateOrThrow(const tessel::NameValueList& inputFields) const;
+
   std::string operand1_;
   enumConditionals operator_ = condEquals;
   std::string operand2_;
