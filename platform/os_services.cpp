@@ -1,0 +1,279 @@
+#include "platform/os_services.h"
+
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+namespace platform {
+namespace {
+
+bool SystemRandomFill(unsigned char* buffer, std::size_t size) noexcept {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::getrandom(buffer + done, size - done, 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+std::atomic<RandomFill>& RandomSource() {
+  static std::atomic<RandomFill> source{nullptr};
+  return source;
+}
+
+}  // namespace
+
+bool NewGuid(Guid& out) noexcept {
+  unsigned char bytes[16];
+  const RandomFill fill = RandomSource().load();
+  if (!(fill != nullptr ? fill : &SystemRandomFill)(bytes, sizeof bytes)) return false;
+  Guid g;
+  g.data1 = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+            (std::uint32_t{bytes[2]} << 8) | bytes[3];
+  g.data2 = static_cast<std::uint16_t>((bytes[4] << 8) | bytes[5]);
+  g.data3 = static_cast<std::uint16_t>((bytes[6] << 8) | bytes[7]);
+  for (int i = 0; i < 8; ++i) g.data4[i] = bytes[8 + i];
+  // Version 4 (random) and the RFC 4122 variant, as the system's GUID
+  // generator marks its GUIDs.
+  g.data3 = static_cast<std::uint16_t>((g.data3 & 0x0FFF) | 0x4000);
+  g.data4[0] = static_cast<std::uint8_t>((g.data4[0] & 0x3F) | 0x80);
+  out = g;
+  return true;
+}
+
+RandomFill SetRandomFill(RandomFill fill) noexcept {
+  return RandomSource().exchange(fill);
+}
+
+std::int32_t CurrentProcessId() noexcept {
+  return static_cast<std::int32_t>(::getpid());
+}
+
+void SleepMilliseconds(std::int32_t milliseconds) noexcept {
+  if (milliseconds <= 0) return;
+  timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+  // A signal cuts nanosleep short; sleep the rest.
+  while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
+bool SetHiddenAttribute(std::string_view nativePath) noexcept {
+  try {
+    const std::string path(nativePath);
+    struct stat st {};
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+Error FileError(int errorCode, FileOperation operation, std::string source) {
+  int number = 75;
+  const char* text = "Path/File access error";
+  switch (errorCode) {
+    case EEXIST:
+      number = 58;
+      text = "File already exists";
+      break;
+    case ENOENT:
+      if (operation == FileOperation::kOpen) {
+        number = 53;
+        text = "File not found";
+      } else {
+        number = 76;
+        text = "Path not found";
+      }
+      break;
+    case ENOTDIR:
+      number = 76;
+      text = "Path not found";
+      break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+      number = 70;
+      text = "Permission denied";
+      break;
+    case ENOSPC:
+    case EDQUOT:
+      number = 61;
+      text = "Disk full";
+      break;
+    case EIO:
+      number = 57;
+      text = "Device I/O error";
+      break;
+    case ENAMETOOLONG:
+      number = 52;
+      text = "Bad file name or number";
+      break;
+    case EMFILE:
+    case ENFILE:
+      number = 67;
+      text = "Too many files";
+      break;
+    case ENODEV:
+    case ENXIO:
+      number = 68;
+      text = "Device unavailable";
+      break;
+    default:
+      break;
+  }
+  return Error(number, std::move(source), text);
+}
+
+// ---------------------------------------------------------------- message boxes
+
+std::span<const MessageAnswer> ButtonsOf(MessageButtons buttons) noexcept {
+  static constexpr MessageAnswer kOk[] = {MessageAnswer::kOk};
+  static constexpr MessageAnswer kOkCancel[] = {MessageAnswer::kOk, MessageAnswer::kCancel};
+  static constexpr MessageAnswer kYesNo[] = {MessageAnswer::kYes, MessageAnswer::kNo};
+  static constexpr MessageAnswer kYesNoCancel[] = {MessageAnswer::kYes, MessageAnswer::kNo,
+                                                   MessageAnswer::kCancel};
+  switch (buttons) {
+    case MessageButtons::kOkCancel:
+      return kOkCancel;
+    case MessageButtons::kYesNo:
+      return kYesNo;
+    case MessageButtons::kYesNoCancel:
+      return kYesNoCancel;
+    case MessageButtons::kOk:
+      break;
+  }
+  return kOk;
+}
+
+MessageAnswer DefaultAnswer(const MessageBoxRequest& request) noexcept {
+  const auto buttons = ButtonsOf(request.buttons);
+  const int index = request.defaultButton;
+  if (index < 1 || static_cast<std::size_t>(index) > buttons.size()) return buttons[0];
+  return buttons[static_cast<std::size_t>(index - 1)];
+}
+
+MessageBoxService::~MessageBoxService() = default;
+
+namespace {
+
+const char* AnswerWord(MessageAnswer a) {
+  switch (a) {
+    case MessageAnswer::kOk:
+      return "ok";
+    case MessageAnswer::kCancel:
+      return "cancel";
+    case MessageAnswer::kYes:
+      return "yes";
+    case MessageAnswer::kNo:
+      return "no";
+  }
+  return "ok";
+}
+
+const char* IconWord(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::kInformation:
+      return "[information] ";
+    case MessageIcon::kExclamation:
+      return "[warning] ";
+    case MessageIcon::kQuestion:
+      return "[question] ";
+    case MessageIcon::kCritical:
+      return "[error] ";
+    case MessageIcon::kNone:
+      break;
+  }
+  return "";
+}
+
+// Reads one line from a file descriptor; false at end of input or on error.
+bool ReadLine(int fd, std::string& line) {
+  line.clear();
+  char c = 0;
+  for (;;) {
+    const ssize_t got = ::read(fd, &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return !line.empty();
+    if (c == '\n') return true;
+    if (c != '\r') line.push_back(c);
+  }
+}
+
+bool Matches(const std::string& word, MessageAnswer a) {
+  std::string lower;
+  for (char c : word) {
+    if (c == ' ' || c == '\t') continue;
+    lower.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+  }
+  const std::string full = AnswerWord(a);
+  return !lower.empty() && (lower == full || lower == full.substr(0, 1));
+}
+
+}  // namespace
+
+MessageAnswer ConsoleMessageBoxService::Show(const MessageBoxRequest& request) {
+  const MessageAnswer fallback = DefaultAnswer(request);
+  const auto buttons = ButtonsOf(request.buttons);
+  // Carriage returns separate lines in message texts; a terminal would jump
+  // back to the start of the line instead.
+  std::string text;
+  for (std::size_t i = 0; i < request.text.size(); ++i) {
+    const char c = request.text[i];
+    if (c == '\r') {
+      text.push_back('\n');
+      if (i + 1 < request.text.size() && request.text[i + 1] == '\n') ++i;
+    } else {
+      text.push_back(c);
+    }
+  }
+  std::string choices;
+  for (const MessageAnswer b : buttons) {
+    if (!choices.empty()) choices += "/";
+    choices += AnswerWord(b);
+    if (b == fallback) choices += "*";
+  }
+  std::fprintf(stderr, "%s%s: %s [%s]\n", IconWord(request.icon), request.title.c_str(),
+               text.c_str(), choices.c_str());
+  if (::isatty(input_) != 1) return fallback;
+  for (int tries = 0; tries < 5; ++tries) {
+    std::fprintf(stderr, "> ");
+    std::string line;
+    if (!ReadLine(input_, line)) return fallback;
+    bool blank = true;
+    for (char c : line) blank = blank && (c == ' ' || c == '\t');
+    if (blank) return fallback;
+    for (const MessageAnswer b : buttons) {
+      if (Matches(line, b)) return b;
+    }
+    std::fprintf(stderr, "Please answer %s.\n", choices.c_str());
+  }
+  return fallback;
+}
+
+namespace {
+std::atomic<MessageBoxService*>& ServiceSlot() {
+  static std::atomic<MessageBoxService*> slot{nullptr};
+  return slot;
+}
+}  // namespace
+
+MessageBoxService& CurrentMessageBoxService() noexcept {
+  static ConsoleMessageBoxService console;
+  MessageBoxService* current = ServiceSlot().load();
+  return current != nullptr ? *current : console;
+}
+
+MessageBoxService* SetMessageBoxService(MessageBoxService* service) noexcept {
+  return ServiceSlot().exchange(service);
+}
+
+}  // namespace platform

@@ -1,0 +1,429 @@
+#include "release/file_routines.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/native_path.h"
+#include "platform/number_text.h"
+#include "platform/os_services.h"
+#include "platform/text.h"
+#include "release/file_system_seam.h"
+#include "release/global_logger.h"
+
+namespace quillon {
+namespace {
+
+using platform::FileOperation;
+using platform::IsPathSeparator;
+
+constexpr unsigned kFileMode = 0600;
+constexpr unsigned kDirectoryMode = 0700;
+constexpr const char* kLockName = "folder.lock";
+constexpr const char* kProblemTitle = "Drive/Directory Problem";
+
+std::atomic<int>& WaitAttempts() {
+  static std::atomic<int> attempts{LockWaitPolicy{}.attempts};
+  return attempts;
+}
+
+std::atomic<int>& WaitSleep() {
+  static std::atomic<int> sleep{LockWaitPolicy{}.sleepMilliseconds};
+  return sleep;
+}
+
+std::size_t LastSeparator(std::string_view path) {
+  return path.find_last_of("\\/");
+}
+
+// The lock file of a folder. The folder often ends with its separator
+// (SplitPath keeps it), which is not doubled. An empty folder means the
+// current directory, so that the lock sits beside the files it guards.
+std::string LockPath(std::string_view folder) {
+  if (folder.empty()) return kLockName;
+  std::string path(folder);
+  if (!IsPathSeparator(path.back())) path.push_back('\\');
+  return path + kLockName;
+}
+
+[[noreturn]] void RaiseFileError(int code, FileOperation operation, std::string source) {
+  throw platform::FileError(code, operation, std::move(source));
+}
+
+// A plain file (anything but a directory) of that name is there. Symbolic
+// links count as taken names whatever they point to: such a name can never be
+// reserved, and the link is not followed to look.
+bool FileExists(std::string_view path, const char* source) {
+  quillon::FileStatus status;
+  const int rc = CurrentFileSystem().Status(platform::ToNativePath(path), false, status);
+  if (rc == ENOENT || rc == ENOTDIR) return false;
+  if (rc != 0) RaiseFileError(rc, FileOperation::kOpen, source);
+  return !status.isDirectory;
+}
+
+// The name split into base and extension at its last ".". A name without a
+// dot is all base and leaves `extension` as it is.
+void SplitExtension(std::string_view name, std::string& base, std::string& extension) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) {
+    base.assign(name);
+    return;
+  }
+  base.assign(name.substr(0, dot));
+  extension.assign(name.substr(dot));
+}
+
+// Folder and file name of a path that MakeFileNameUnique was given. A bare
+// file name (no separator at all) lies in the current directory; SplitPath
+// would give "" for both, which would turn out.txt into "_1".
+void SplitWanted(std::string_view path, std::string& folder, std::string& name) {
+  if (!SplitPath(path, folder, name)) {
+    folder.clear();
+    name.assign(path);
+  }
+}
+
+// The numeric value of a counter text as the runtime's comparison with a
+// number reads it; text that is not a number is a type mismatch.
+double CounterValue(std::string_view counter) {
+  const std::optional<double> value = platform::ReadNumber(counter);
+  if (!value) platform::Raise(platform::err::kTypeMismatch, "MakeFileNameUnique");
+  return *value;
+}
+
+// The candidate that follows a taken name (one step of the counter rule).
+std::string NextCandidate(std::string_view candidate, std::string_view delimiter,
+                          std::string& extension) {
+  std::string folder;
+  std::string name;
+  SplitWanted(candidate, folder, name);
+  std::string base;
+  SplitExtension(name, base, extension);
+
+  std::string counter;
+  const std::size_t at = delimiter.empty() ? std::string::npos : base.rfind(delimiter);
+  if (at != std::string::npos) {
+    counter = base.substr(at + delimiter.size());
+    if (CounterValue(counter) < 100) {
+      base.erase(at + delimiter.size());
+    } else {
+      counter.clear();
+    }
+  }
+  if (IsAllDigits(counter)) {
+    // At most two digits here (the value is below 100), so no overflow.
+    counter = std::to_string(std::stoi(counter) + 1);
+  } else {
+    counter = std::string(delimiter) + "1";
+  }
+  return folder + base + counter + extension;
+}
+
+std::string GuidName(std::string_view path) {
+  std::string folder;
+  std::string name;
+  SplitWanted(path, folder, name);
+  std::string base;
+  std::string extension;
+  SplitExtension(name, base, extension);
+  return folder + base + "_" + NewGuidString() + extension;
+}
+
+}  // namespace
+
+bool SplitPath(std::string_view path, std::string& folder, std::string& fileName) {
+  const std::size_t last = LastSeparator(path);
+  if (last == std::string_view::npos) {
+    folder.clear();
+    fileName.clear();
+    return false;
+  }
+  folder.assign(path.substr(0, last + 1));
+  fileName.assign(path.substr(last + 1));
+  return true;
+}
+
+std::string ParentDirectory(std::string_view path) {
+  std::string_view p = platform::text::Trim(path);
+  if (!p.empty() && IsPathSeparator(p.back())) p.remove_suffix(1);
+  const std::size_t last = LastSeparator(p);
+  if (last == std::string_view::npos) return {};
+  if (platform::IsUncPath(p)) {
+    // \\server\share is the root of a UNC path; \\server alone (and the bare
+    // "\\") has nothing above it either.
+    const std::size_t first = p.find_first_of("\\/", 2);
+    if (first == std::string_view::npos || first == last) return {};
+  }
+  return std::string(p.substr(0, last));
+}
+
+bool DirectoryExists(std::string_view path) {
+  quillon::FileStatus status;
+  return CurrentFileSystem().Status(platform::ToNativePath(path), true, status) == 0 &&
+         status.isDirectory;
+}
+
+bool CreateDirectoryTree(std::string_view path) {
+  FileSystem& fs = CurrentFileSystem();
+  // A directory without a parent (a drive root, a share, a single name) is
+  // never created, only found.
+  if (ParentDirectory(path).empty()) return DirectoryExists(path);
+
+  // Walk up to the first ancestor that exists, remembering the missing ones,
+  // then create them from the top down. A loop rather than recursion: the
+  // path may come from a mapping file and be arbitrarily deep.
+  std::vector<std::string> missing;  // nearest ancestor first
+  std::string current(path);
+  for (;;) {
+    const std::string parent = ParentDirectory(current);
+    if (parent.empty()) {
+      // `current` is the top of the path and was found missing; it can only
+      // have appeared since.
+      if (!DirectoryExists(current)) return DirectoryExists(path);
+      missing.pop_back();
+      break;
+    }
+    quillon::FileStatus status;
+    const int rc = fs.Status(platform::ToNativePath(parent), true, status);
+    if (rc == 0 && status.isDirectory) break;
+    // Unreadable, not a directory, a bad name...: nothing to create.
+    if (rc != ENOENT && rc != ENOTDIR) return DirectoryExists(path);
+    missing.push_back(parent);
+    current = parent;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    // Another process may create the same directory at the same moment.
+    if (fs.MakeDirectory(platform::ToNativePath(*it), kDirectoryMode) != 0 &&
+        !DirectoryExists(*it)) {
+      return DirectoryExists(path);
+    }
+  }
+  fs.MakeDirectory(platform::ToNativePath(path), kDirectoryMode);
+  return DirectoryExists(path);
+}
+
+void CheckDirectoryAccess(std::string_view directory) {
+  FileSystem& fs = CurrentFileSystem();
+  std::string probe(directory);
+  if (!probe.empty() && !IsPathSeparator(probe.back())) probe.push_back('\\');
+  probe += NewGuidString() + ".txt";
+  const std::string native = platform::ToNativePath(probe);
+  // Created exclusively: the probe must never overwrite, and then delete, a
+  // file that happens to carry its name. An empty directory is no directory
+  // at all (and must not turn into the root of the file system).
+  if (directory.empty() || fs.CreateExclusive(native, kFileMode) != 0 || fs.Remove(native) != 0) {
+    throw platform::Error(6000, "Check Directory Access",
+                          "Release user does not have appropriate access to the output "
+                          "directory - " +
+                              std::string(directory));
+  }
+}
+
+bool HasDirectoryAccess(std::string_view directory) {
+  try {
+    CheckDirectoryAccess(directory);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool IsAllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+std::string NewGuidString() {
+  platform::Guid g;
+  if (!platform::NewGuid(g)) return {};
+  char text[33];
+  std::snprintf(text, sizeof text, "%08X%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X",
+                static_cast<unsigned>(g.data1), static_cast<unsigned>(g.data2),
+                static_cast<unsigned>(g.data3), g.data4[0], g.data4[1], g.data4[2], g.data4[3],
+                g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
+  return std::string(text, 32);
+}
+
+void ObtainLock(std::string_view folder) {
+  FileSystem& fs = CurrentFileSystem();
+  const std::string lock = platform::ToNativePath(LockPath(folder));
+  const LockWaitPolicy policy = GetLockWaitPolicy();
+  for (int attempt = 1; attempt <= policy.attempts; ++attempt) {
+    if (fs.CreateExclusive(lock, kFileMode) == 0) {
+      platform::SetHiddenAttribute(lock);
+      return;
+    }
+    platform::SleepMilliseconds(policy.sleepMilliseconds);
+  }
+  // The holder has had all that time: assume it died and take the lock over.
+  try {
+    ReleaseLock(folder);
+  } catch (...) {
+  }
+  const int rc = fs.CreateExclusive(lock, kFileMode);
+  if (rc == 0) return;
+  const platform::Error failure = platform::FileError(rc, FileOperation::kCreate, {});
+  throw platform::Error(failure.Number(),
+                        "ObtainLock: Can't obtain lock for folder " + std::string(folder),
+                        failure.Description());
+}
+
+void ReleaseLock(std::string_view folder) {
+  const int rc = CurrentFileSystem().Remove(platform::ToNativePath(LockPath(folder)));
+  if (rc != 0) RaiseFileError(rc, FileOperation::kOpen, "ReleaseLock");
+}
+
+std::string MakeFileNameUnique(std::string_view path, std::string_view delimiter) {
+  std::string folder;
+  bool locked = false;
+  int step = 1;
+  std::optional<platform::Error> failure;
+  try {
+    std::string name;
+    SplitWanted(path, folder, name);
+    ObtainLock(folder);
+    locked = true;
+
+    step = 2;
+    std::string candidate(path);
+    std::string extension;
+    while (FileExists(candidate, "MakeFileNameUnique")) {
+      candidate = NextCandidate(candidate, delimiter, extension);
+    }
+
+    step = 3;
+    if (const int rc =
+            CurrentFileSystem().CreateExclusive(platform::ToNativePath(candidate), kFileMode);
+        rc != 0) {
+      RaiseFileError(rc, FileOperation::kCreate, "MakeFileNameUnique");
+    }
+
+    step = 4;
+    ReleaseLock(folder);
+    locked = false;
+    return candidate;
+  } catch (const platform::Error& e) {
+    failure = e;
+  } catch (const std::exception& e) {
+    failure = platform::Error(51, "MakeFileNameUnique", e.what());  // 51: internal error
+  } catch (...) {
+    failure = platform::Error(51, "MakeFileNameUnique", "Internal error");
+  }
+
+  try {
+    tessel::Logger& log = GlobalLogger();
+    log.LogError("MakeFileNameUnique", std::to_string(failure->HelpContext()),
+                 "Error creating unique file name: " + std::string(path) + ", Error Number: " +
+                     std::to_string(failure->Number()) + ", Desc: " + failure->Description() +
+                     ", Error Line: " + std::to_string(step) + " sPath1:" + folder);
+    if (locked) {
+      try {
+        ReleaseLock(folder);
+      } catch (const platform::Error& e) {
+        log.LogError("ReleaseLock", std::to_string(e.HelpContext()), e.Description());
+      }
+    }
+    return GuidName(path);
+  } catch (...) {
+    return {};  // out of memory while composing the fallback
+  }
+}
+
+bool VerifyDirectoryName(std::string_view path, bool offerToCreate) {
+  if (path.empty() || platform::text::Mid(path, 2, 2) == ": ") return false;
+  FileSystem& fs = CurrentFileSystem();
+  std::string directory(path);
+
+  bool missing = false;
+  if (platform::IsUncPath(directory)) {
+    if (!IsPathSeparator(directory.back())) directory.push_back('\\');
+    const int rc = fs.CanEnterDirectory(platform::ToNativePath(directory));
+    if (rc == 0) return true;
+    // A directory that is not there on a share that is: the listing finds
+    // nothing. Anything else (bad server or share, no access) fails.
+    if (rc != ENOENT && rc != ENOTDIR) return false;
+    std::string share = directory;
+    for (std::string up = ParentDirectory(share); !up.empty(); up = ParentDirectory(share)) {
+      share = std::move(up);
+    }
+    if (!DirectoryExists(share)) return false;
+    missing = true;
+  } else {
+    if (path.size() >= 2 && path[1] == ':') {
+      // Drive path: the letter must have a mapping whose root is there, as
+      // reading the drive's current directory would require.
+      const std::optional<std::string> root = platform::DriveRoot(path[0]);
+      quillon::FileStatus status;
+      if (!root || fs.Status(*root, true, status) != 0 || !status.isDirectory) {
+        platform::CurrentMessageBoxService().Show({"The drive letter is missing or bad.",
+                                                   kProblemTitle, platform::MessageButtons::kOk,
+                                                   platform::MessageIcon::kExclamation});
+        return false;
+      }
+    }
+    // Probing whether the directory could be entered, without entering it:
+    // the process's current directory stays as it is.
+    const int rc = fs.CanEnterDirectory(platform::ToNativePath(directory));
+    if (rc == 0) return true;
+    if (rc != ENOENT) return false;
+    missing = true;
+  }
+
+  if (!missing || !offerToCreate) return false;
+  const platform::MessageAnswer answer = platform::CurrentMessageBoxService().Show(
+      {directory + "\r" + "The directory does not exist. Create it?", kProblemTitle,
+       platform::MessageButtons::kYesNo, platform::MessageIcon::kQuestion});
+  if (answer != platform::MessageAnswer::kYes) return false;
+  return CreateDirectoryTree(directory);
+}
+
+void SetLockWaitPolicy(int attempts, int sleepMilliseconds) {
+  WaitAttempts().store(attempts < 1 ? 1 : attempts);
+  WaitSleep().store(sleepMilliseconds < 0 ? 0 : sleepMilliseconds);
+}
+
+LockWaitPolicy GetLockWaitPolicy() {
+  LockWaitPolicy policy;
+  policy.attempts = WaitAttempts().load();
+  policy.sleepMilliseconds = WaitSleep().load();
+  return policy;
+}
+
+void ResetLockWaitPolicy() {
+  const LockWaitPolicy defaults;
+  SetLockWaitPolicy(defaults.attempts, defaults.sleepMilliseconds);
+}
+
+void CopyFileAtomically(std::string_view from, std::string_view to) {
+  constexpr const char* kSource = "CopyFileAtomically";
+  FileSystem& fs = CurrentFileSystem();
+  std::string folder;
+  std::string name;
+  SplitWanted(to, folder, name);
+  const std::string guid = NewGuidString();
+  if (guid.empty()) RaiseFileError(EIO, FileOperation::kCreate, kSource);
+  const std::string temporary = platform::ToNativePath(folder + ".quillon-" + guid + ".tmp");
+  const std::string nativeFrom = platform::ToNativePath(from);
+  const std::string nativeTo = platform::ToNativePath(to);
+  if (nativeTo.empty()) RaiseFileError(ENOENT, FileOperation::kCreate, kSource);
+
+  if (const int rc = fs.CopyToNew(nativeFrom, temporary); rc != 0) {
+    // Which side failed decides between "File not found" and "Path not found".
+    quillon::FileStatus status;
+    const bool sourceMissing = fs.Status(nativeFrom, true, status) != 0;
+    RaiseFileError(rc, sourceMissing ? FileOperation::kOpen : FileOperation::kCreate, kSource);
+  }
+  if (const int rc = fs.Rename(temporary, nativeTo); rc != 0) {
+    fs.Remove(temporary);
+    RaiseFileError(rc, FileOperation::kCreate, kSource);
+  }
+}
+
+}  // namespace quillon

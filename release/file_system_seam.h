@@ -1,0 +1,90 @@
+// The file-system calls of the file routines that can fail, behind one small
+// replaceable interface, so that tests can inject a held lock, a failed
+// delete, a full disk or a read-only folder without touching the real file
+// system (and independently of running as root, which ignores permission
+// bits).
+//
+// Every member takes NATIVE paths (platform::ToNativePath has been applied)
+// and returns 0 on success or an errno value; none of them raises. An empty
+// path (a drive without a mapping) fails with ENOENT.
+//
+// Usage in a test:
+//
+//   struct FailingDelete : quillon::PosixFileSystem {
+//     int Remove(const std::string& path) override { return EACCES; }
+//   } fs;
+//   quillon::ScopedFileSystem use(fs);
+//   ...  // ReleaseLock now fails with "Permission denied"
+#pragma once
+
+#include <string>
+
+#include "quillon_export.h"
+
+namespace quillon {
+
+struct FileStatus {
+  bool isDirectory = false;
+  bool isRegular = false;
+  bool isSymlink = false;  // only reported when links are not followed
+};
+
+class QUILLON_API FileSystem {
+ public:
+  virtual ~FileSystem();
+
+  // Creates a new empty file, failing with EEXIST when anything (a file, a
+  // directory, a symbolic link, dangling or not) is already there; the file is
+  // closed again before returning. `mode` is the permission bits (0600).
+  virtual int CreateExclusive(const std::string& path, unsigned mode) = 0;
+  // Deletes a file (a symbolic link itself, never its target).
+  virtual int Remove(const std::string& path) = 0;
+  // Renames `from` to `to`, replacing a file (or link) at `to`.
+  virtual int Rename(const std::string& from, const std::string& to) = 0;
+  // Copies the bytes of `from` into a file `to` that it creates exclusively
+  // (mode 0600), then flushes it to disk and closes it. On failure a
+  // partly written `to` is removed again.
+  virtual int CopyToNew(const std::string& from, const std::string& to) = 0;
+  // The kind of entry at `path`; ENOENT when there is none. With followLinks
+  // false a symbolic link is reported as such (isSymlink).
+  virtual int Status(const std::string& path, bool followLinks, FileStatus& out) = 0;
+  // Creates one directory with the permission bits `mode` (0700).
+  virtual int MakeDirectory(const std::string& path, unsigned mode) = 0;
+  // Whether a directory may be entered (searched), as a change into it would
+  // check; 0 when it may.
+  virtual int CanEnterDirectory(const std::string& path) = 0;
+};
+
+// The real file system. Public so that a test double can derive from it and
+// replace only the call it wants to fail.
+class QUILLON_API PosixFileSystem : public FileSystem {
+ public:
+  int CreateExclusive(const std::string& path, unsigned mode) override;
+  int Remove(const std::string& path) override;
+  int Rename(const std::string& from, const std::string& to) override;
+  int CopyToNew(const std::string& from, const std::string& to) override;
+  int Status(const std::string& path, bool followLinks, FileStatus& out) override;
+  int MakeDirectory(const std::string& path, unsigned mode) override;
+  int CanEnterDirectory(const std::string& path) override;
+};
+
+// The file system in use (the real one unless replaced).
+QUILLON_API FileSystem& CurrentFileSystem() noexcept;
+// Replaces it for the whole process; nullptr restores the real one. Returns
+// the previous replacement (nullptr when it was the real one). The caller
+// keeps ownership.
+QUILLON_API FileSystem* SetFileSystem(FileSystem* fileSystem) noexcept;
+
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem& fileSystem) noexcept
+      : previous_(SetFileSystem(&fileSystem)) {}
+  ~ScopedFileSystem() { SetFileSystem(previous_); }
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+}  // namespace quillon
