@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <ctime>
+
 #include "platform/native_path.h"
 
 namespace quillon {
@@ -18,6 +20,22 @@ bool StampOf(const std::string& nativePath, FileStamp& stamp) {
   return true;
 }
 
+namespace {
+
+// File times come from the kernel's coarse clock, so an edit within the same
+// tick as the stat that preceded a load, keeping the size, would leave the
+// stamp unchanged. A file modified in the last seconds is therefore not kept:
+// it is read again at the next use until it has been quiet for a while.
+constexpr std::int64_t kQuietSeconds = 2;
+
+bool RecentlyModified(const FileStamp& stamp) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return stamp.mtimeSeconds + kQuietSeconds >= static_cast<std::int64_t>(now.tv_sec);
+}
+
+}  // namespace
+
 std::shared_ptr<const marrow::ConditionalMappings> MappingFileCache::Load(std::string_view path) {
   const std::string key(path);
   FileStamp stamp;
@@ -32,7 +50,7 @@ std::shared_ptr<const marrow::ConditionalMappings> MappingFileCache::Load(std::s
   auto mappings = std::make_shared<marrow::ConditionalMappings>();
   ++reads_;
   mappings->LoadFromXMLFile(path);
-  if (stamped) entries_[key] = Entry{stamp, mappings};
+  if (stamped && !RecentlyModified(stamp)) entries_[key] = Entry{stamp, mappings};
   return mappings;
 }
 

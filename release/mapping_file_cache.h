@@ -8,7 +8,9 @@
 //
 // The stat is taken before the file is read, so a change made while it is
 // being read shows up as a different identity at the next use and the file is
-// read once more.
+// read once more. File times are coarse (a kernel tick), so a file modified
+// within the last two seconds is not kept at all: two same-size edits within
+// one tick would otherwise look alike.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,403 @@
+#include "release/vora_edi_output.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "fake_release_data.h"
+#include "release/cls_batch_data.h"
+#include "release/file_routines.h"
+#include "release/file_system_seam.h"
+#include "release_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using quillon::BatchDocStatusCollection;
+using quillon::clsBatchData;
+using quillon::VoraBatchStats;
+using release_testing::FakeReleaseData;
+using release_testing::FilesIn;
+using release_testing::ScopedLog;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+
+TEST(MakeValidFileName, ReplacesReservedCharactersAndBlanks) {
+  struct Row {
+    int line;
+    const char* in;
+    const char* out;
+  } rows[] = {
+      {__LINE__, "Claims 10/2024.txt", "Claims_10-2024.txt"},
+      {__LINE__, "a\\b/c:d*e?f\"g<h>i|j", "a-b-c-d-e-f-g-h-i-j"},
+      {__LINE__, "  two  blanks ", "__two__blanks_"},
+      {__LINE__, "", ""},
+      {__LINE__, "MÜLLER.txt", "MÜLLER.txt"},  // other characters stay
+      {__LINE__, "tab\there", "tab\there"},    // only the blank becomes "_"
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    EXPECT_EQ(quillon::MakeValidFileName(row.in), row.out);
+  }
+}
+
+TEST(WriteToOutputFile, AppendsSingleByteTextWithoutLineEnds) {
+  TempDir dir;
+  const std::string path = dir.Child("out.txt");
+  quillon::WriteToOutputFile(path, "ISA*");
+  quillon::WriteToOutputFile(path, "");
+  quillon::WriteToOutputFile(path, "MÜLLER€漢~");
+  EXPECT_EQ(ReadFile(path), "ISA*M\xDCLLER\x80?~");
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);  // claim data: owner only
+}
+
+TEST(WriteToOutputFile, LargeTextKeepsCharactersAcrossSlices) {
+  // Two-byte characters across the internal 1 MiB slice boundaries.
+  std::string text;
+  for (int i = 0; i < 700000; ++i) text += (i % 3 == 0) ? "é" : "a";
+  TempDir dir;
+  const std::string path = dir.Child("big.txt");
+  quillon::WriteToOutputFile(path, text);
+  const std::string bytes = ReadFile(path);
+  ASSERT_EQ(bytes.size(), 700000u);
+  EXPECT_EQ(bytes.find('?'), std::string::npos);
+  EXPECT_EQ(bytes[0], '\xE9');
+  EXPECT_EQ(bytes[699999], '\xE9');
+}
+
+TEST(WriteToOutputFile, FailureIs7002) {
+  TempDir dir;
+  dir.Write("file", "x");
+  try {
+    quillon::WriteToOutputFile(dir.Child("file") + "/below.txt", "x");
+    FAIL() << "expected 7002";
+  } catch (const platform::Error& e) {
+    EXPECT_EQ(e.Number(), 7002);
+    EXPECT_EQ(e.Source(), "WriteToOutputFile");
+    EXPECT_EQ(e.Description(), "Path not found");
+  }
+}
+
+TEST(BatchDocStatusCollection, KeyedOrderedAndUnique) {
+  BatchDocStatusCollection status;
+  for (int id : {17, 3, 42}) {
+    VoraBatchStats record;
+    record.DocID = id;
+    status.Add(record, quillon::BatchDocStatusKey(id));
+  }
+  ASSERT_EQ(status.Count(), 3);
+  EXPECT_EQ(status.Item(std::int64_t{1})->DocID, 17);
+  EXPECT_EQ(status.Item(std::int64_t{3})->DocID, 42);
+  EXPECT_EQ(status.Item(std::int64_t{4}), nullptr);
+  EXPECT_EQ(status.Item("id-3")->DocID, 3);
+  EXPECT_EQ(status.Item("ID-3"), nullptr);  // keys are exact
+
+  VoraBatchStats again;
+  again.DocID = 3;
+  again.Released = true;
+  try {
+    status.Add(again, "id-3");
+    FAIL() << "expected 457";
+  } catch (const platform::Error& e) {
+    EXPECT_EQ(e.Number(), 457);
+  }
+  EXPECT_FALSE(status.Item("id-3")->Released);  // the earlier record stays
+
+  status.Remove("id-17");
+  EXPECT_EQ(status.Count(), 2);
+  EXPECT_EQ(status.Item("id-42")->DocID, 42);
+  EXPECT_EQ(status.Item(std::int64_t{1})->DocID, 3);
+  EXPECT_THROW(status.Remove("id-17"), platform::Error);
+}
+
+TEST(InitBatchStatus, EmptiesStatusButKeepsBatchText) {
+  FakeReleaseData host;
+  clsBatchData batch;
+  quillon::InitBatchStatus(host, batch);
+  ASSERT_NE(batch.clnBatchDocStatus, nullptr);
+  host.AddDocument(5, {});
+  quillon::AddRecordToBatchDocStatus(host, batch);
+  batch.gsString = "A~";
+  batch.gsCount = 1;
+  batch.gbDocCount = 1;
+  host.batchName = "Second";
+  quillon::InitBatchStatus(host, batch);
+  EXPECT_EQ(batch.clnBatchDocStatus->Count(), 0);
+  EXPECT_EQ(batch.gsCurrentBatchName, "Second");
+  EXPECT_EQ(batch.gbDocCount, 0);
+  EXPECT_EQ(batch.gsString, "A~");
+  EXPECT_EQ(batch.gsCount, 1);
+}
+
+TEST(AddRecordToBatchDocStatus, AddsNotReleasedRecord) {
+  FakeReleaseData host;
+  host.AddDocument(17, {});
+  clsBatchData batch;
+  quillon::InitBatchStatus(host, batch);
+  quillon::AddRecordToBatchDocStatus(host, batch);
+  const VoraBatchStats* record = batch.clnBatchDocStatus->Item("id-17");
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->DocID, 17);
+  EXPECT_FALSE(record->Released);
+  EXPECT_FALSE(record->WrittenToOutputFile);
+}
+
+TEST(AddRecordToBatchDocStatus, FailuresAre500) {
+  FakeReleaseData host;
+  host.AddDocument(17, {});
+  struct Row {
+    int line;
+    bool prepared;
+    int timesAdded;
+  } rows[] = {
+      {__LINE__, true, 2},   // same id twice in one batch
+      {__LINE__, false, 1},  // never prepared: no status collection
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    clsBatchData batch;
+    if (row.prepared) quillon::InitBatchStatus(host, batch);
+    try {
+      for (int i = 0; i < row.timesAdded; ++i) quillon::AddRecordToBatchDocStatus(host, batch);
+      FAIL() << "expected 500";
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(e.Number(), 500);
+      EXPECT_EQ(e.Source(), "AddRecordToBatchDocStatus");
+    }
+  }
+}
+
+TEST(ProcessDocOutputFile, AppendsRecordAndFooter) {
+  clsBatchData batch;
+  tessel::NameValueList fields;
+  fields.Add("_outputString", "CLM*1~");
+  fields.Add("_recordFooter", "SE*2~");
+  fields.Add("_recordHeader", "never read");
+  quillon::ProcessDocOutputFile(fields, nullptr, batch);
+  tessel::NameValueList second;
+  second.Add("_outputString", "CLM*2~");
+  quillon::ProcessDocOutputFile(second, nullptr, batch);
+  EXPECT_EQ(batch.gsString, "CLM*1~SE*2~CLM*2~");
+  EXPECT_EQ(batch.gCurrentRecord, "CLM*2~");
+}
+
+TEST(ProcessDocOutputFile, MissingOutputStringIs112WrappedIn506) {
+  clsBatchData batch;
+  batch.gsString = "kept~";
+  tessel::NameValueList fields;
+  fields.Add("_recordFooter", "SE*2~");
+  try {
+    quillon::ProcessDocOutputFile(fields, nullptr, batch);
+    FAIL() << "expected 506";
+  } catch (const platform::Error& e) {
+    EXPECT_EQ(e.Number(), 506);
+    EXPECT_EQ(e.Source(), "ProcessDocOutputFile, ");
+    EXPECT_EQ(e.Description(), "Application-defined or object-defined error");
+  }
+  EXPECT_EQ(batch.gsString, "kept~");
+}
+
+// A batch state with a filled header set, ready to finalise.
+struct Finalising {
+  TempDir dir;
+  FakeReleaseData host;
+  clsBatchData batch;
+  std::string out = dir.Child("out");
+  std::string work = dir.Child("work");
+
+  Finalising() {
+    // Folders that cannot be locked are given up on at once.
+    quillon::SetLockWaitPolicy(1, 0);
+    host.properties.Set("Working Directory", work);
+    quillon::InitBatchStatus(host, batch);
+    batch.objHeaderCol = std::make_unique<tessel::NameValueList>();
+    batch.objHeaderCol->Add("DOCTYPE", "ISA*00~");
+    batch.objHeaderCol->Add("_outputFileName", "claims 1.txt");
+    batch.objHeaderCol->Add("_outputDirectory", out);
+    batch.objHeaderCol->Add("Footer", "IEA*1*_docCount~_docCount");
+    batch.gsString = "CLM*1~CLM*2~CLM*3~";
+    batch.gsCount = 3;
+  }
+  ~Finalising() { quillon::ResetLockWaitPolicy(); }
+  void AddStatus(int id, bool released) {
+    VoraBatchStats record;
+    record.DocID = id;
+    record.Released = released;
+    batch.clnBatchDocStatus->Add(record, quillon::BatchDocStatusKey(id));
+  }
+  void Finalize() { quillon::FinalizeBatchRelease(batch.clnBatchDocStatus.get(), host, batch); }
+};
+
+TEST(FinalizeBatchRelease, WritesHeaderRecordsFooterAndMovesTheFile) {
+  Finalising f;
+  f.Finalize();
+  ASSERT_EQ(FilesIn(f.out), std::vector<std::string>{"claims_1.txt"});
+  EXPECT_EQ(ReadFile(f.out + "/claims_1.txt"), "ISA*00~CLM*1~CLM*2~CLM*3~IEA*1*3~3");
+  EXPECT_TRUE(FilesIn(f.work).empty());  // the working file is deleted after the copy
+  ASSERT_EQ(f.batch.gOutputFilesWritten.size(), 1u);
+  EXPECT_EQ(f.batch.gOutputFilesWritten[0], f.out + "\\claims_1.txt");
+  EXPECT_EQ(f.batch.gsString, "");
+  EXPECT_EQ(f.batch.gsCount, 0);
+  EXPECT_FALSE(f.batch.objHeaderCol->Exists("DOCTYPE"));
+  EXPECT_TRUE(f.batch.objHeaderCol->Exists("_outputDirectory"));  // other entries stay
+  EXPECT_EQ(f.batch.gsDestDir, f.out + "\\");
+  EXPECT_EQ(f.batch.gsOutputFileName, "claims_1.txt");
+  EXPECT_EQ(f.batch.gsOutputFullPathAndName, f.work + "\\claims_1.txt");
+}
+
+TEST(FinalizeBatchRelease, NeverOverwritesAnExistingOutputFile) {
+  Finalising f;
+  f.dir.Write("out/claims_1.txt", "earlier batch");
+  f.Finalize();
+  EXPECT_EQ(ReadFile(f.out + "/claims_1.txt"), "earlier batch");
+  EXPECT_EQ(FilesIn(f.out), (std::vector<std::string>{"claims_1.txt", "claims_2.txt"}));
+  EXPECT_EQ(ReadFile(f.out + "/claims_2.txt"), "ISA*00~CLM*1~CLM*2~CLM*3~IEA*1*3~3");
+}
+
+TEST(FinalizeBatchRelease, OptionalHeaderEntries) {
+  struct Row {
+    int line;
+    bool fileName;
+    bool footer;
+    std::vector<std::string> files;
+    std::string content;
+  } rows[] = {
+      {__LINE__, true, false, {"claims_1.txt"}, "ISA*00~CLM*1~CLM*2~CLM*3~"},
+      // No file name: the file is named by the unique-name routine alone.
+      {__LINE__, false, true, {}, "ISA*00~CLM*1~CLM*2~CLM*3~IEA*1*3~3"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    Finalising f;
+    if (!row.fileName) f.batch.objHeaderCol->Remove("_outputFileName");
+    if (!row.footer) f.batch.objHeaderCol->Remove("Footer");
+    f.Finalize();
+    ASSERT_EQ(f.batch.gOutputFilesWritten.size(), 1u);
+    std::string written = f.batch.gOutputFilesWritten[0];
+    std::replace(written.begin(), written.end(), '\\', '/');
+    EXPECT_EQ(ReadFile(written), row.content);
+    if (!row.files.empty()) {
+      EXPECT_EQ(FilesIn(f.out), row.files);
+    }
+  }
+}
+
+TEST(FinalizeBatchRelease, WithoutHeaderSetWritesNothing) {
+  struct Row {
+    int line;
+    int headerState;  // 0 missing, 1 empty, 2 without DOCTYPE
+  } rows[] = {{__LINE__, 0}, {__LINE__, 1}, {__LINE__, 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    Finalising f;
+    if (row.headerState == 0) f.batch.objHeaderCol.reset();
+    if (row.headerState == 1) f.batch.objHeaderCol->Clear();
+    if (row.headerState == 2) f.batch.objHeaderCol->Remove("DOCTYPE");
+    f.Finalize();
+    EXPECT_TRUE(FilesIn(f.out).empty());
+    EXPECT_EQ(f.batch.gsString, "CLM*1~CLM*2~CLM*3~");
+    EXPECT_EQ(f.batch.gsCount, 3);
+    EXPECT_TRUE(f.batch.gOutputFilesWritten.empty());
+  }
+}
+
+TEST(FinalizeBatchRelease, LogsTheStatusLineAndTheSteps) {
+  ScopedLog log;
+  Finalising f;
+  f.batch.gsCurrentBatchName = "Batch A";
+  for (int id = 1; id <= 5; ++id) f.AddStatus(id, id != 4);
+  f.Finalize();
+  const auto lines = log.Lines();
+  const std::string working = f.work + "\\claims_1.txt";
+  const std::string destination = f.out + "\\claims_1.txt";
+  const std::vector<std::string> expected = {
+      "[FinalizeBatchRelease][Status]Batch Name: Batch A, Doc Class Name: CMS1500, Total Docs=5, "
+      "Released=4, Errored=1",
+      "[FinalizeBatchRelease][Exit] Writing records to the file.",
+      "[InitOutputFile] Final Destination Directory : " + f.out,
+      "[FinalizeBatchRelease][Exit] Writing header : ISA*00~",
+      "[FinalizeBatchRelease][Exit] Writing Records String : CLM*1~CLM*2~CLM*3~",
+      "[FinalizeBatchRelease][Exit] Writing Records footer. total records : 3",
+      "[FinalizeBatchRelease][Kill File] Attempting to delete file: " + working,
+      "[FinalizeBatchRelease][Exit] Successfully Moved OutputFile: " + working +
+          ", Destination File: " + destination,
+  };
+  EXPECT_EQ(lines, expected);
+}
+
+TEST(FinalizeBatchRelease, MissingFileNameIsLogged) {
+  ScopedLog log;
+  Finalising f;
+  f.batch.objHeaderCol->Remove("_outputFileName");
+  f.Finalize();
+  EXPECT_TRUE(
+      release_testing::Contains(log.Lines(), "[Finalize batch] No output File Name specified: "));
+}
+
+TEST(FinalizeBatchRelease, FailuresAre7004AndDropTheBatchText) {
+  struct Row {
+    int line;
+    int fault;  // 0 no "_outputDirectory", 1 no "Working Directory", 2 output dir is a file,
+                // 3 working dir is a file
+    std::string sourceStart;
+    std::string cause;
+  } rows[] = {
+      {__LINE__, 0, "CloseScript - FinalizeBatchRelease, OutputFile: , Destination File:  Error",
+       "The header values of the batch have no \"_outputDirectory\""},
+      {__LINE__, 1, "CloseScript - FinalizeBatchRelease, OutputFile: , Destination File:  Error",
+       "No custom property \"Working Directory\""},
+      {__LINE__, 2, "CloseScript - FinalizeBatchRelease, OutputFile: ", ""},
+      {__LINE__, 3, "CloseScript - FinalizeBatchRelease, OutputFile: ", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    Finalising f;
+    if (row.fault == 0) f.batch.objHeaderCol->Remove("_outputDirectory");
+    if (row.fault == 1) f.host.properties.Erase("Working Directory");
+    if (row.fault == 2) f.dir.Write("out", "a file where the folder should be");
+    if (row.fault == 3) f.dir.Write("work", "a file where the folder should be");
+    try {
+      f.Finalize();
+      FAIL() << "expected 7004";
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(e.Number(), 7004);
+      EXPECT_EQ(e.Description(), "Application-defined or object-defined error");
+      EXPECT_EQ(e.Source().rfind(row.sourceStart, 0), 0u) << e.Source();
+      if (!row.cause.empty()) {
+        EXPECT_EQ(e.Source(), row.sourceStart + " Description : " + row.cause);
+      }
+      EXPECT_NE(e.Source().find(" Error Description : "), std::string::npos);
+    }
+    EXPECT_EQ(f.batch.gsString, "");
+    EXPECT_EQ(f.batch.gsCount, 0);
+    EXPECT_TRUE(f.batch.objHeaderCol->Exists("DOCTYPE"));
+    EXPECT_TRUE(f.batch.gOutputFilesWritten.empty());
+  }
+}
+
+TEST(FinalizeBatchRelease, FailedCopyLeavesNoEmptyPlaceholderInTheOutputFolder) {
+  // The destination name is reserved (an empty placeholder) before the copy;
+  // a copy that fails must not leave that empty file for the receiving side.
+  struct FullDisk : quillon::PosixFileSystem {
+    int CopyToNew(const std::string&, const std::string&) override { return ENOSPC; }
+  } fullDisk;
+  Finalising f;
+  {
+    quillon::ScopedFileSystem use(fullDisk);
+    try {
+      f.Finalize();
+      FAIL() << "expected 7004";
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(e.Number(), 7004);
+      EXPECT_NE(e.Source().find(", Destination File: " + f.out + "\\claims_1.txt Error"),
+                std::string::npos)
+          << e.Source();
+    }
+  }
+  EXPECT_TRUE(FilesIn(f.out).empty());
+  EXPECT_EQ(FilesIn(f.work), std::vector<std::string>{"claims_1.txt"});  // stays for diagnosis
+}
+
+}  // namespace
