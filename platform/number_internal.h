@@ -2,6 +2,7 @@
 // platform library.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,10 @@ struct Decimal {
   bool negative = false;
   std::string digits;
   int exponent = 0;
+  // An &H / &O number keeps its bits: the integer conversions wrap them at
+  // their own width (CInt("&HFFFF") is -1, CLng("&HFFFF") is 65535).
+  bool radix = false;
+  unsigned long long radixBits = 0;
 
   bool IsZero() const { return digits.empty(); }
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/number_internal.h"
@@ -167,7 +168,10 @@ std::optional<Decimal> ParseNumberText(std::string_view text) {
     if (i != n) return std::nullopt;
     const auto wrapped = WrapRadixValue(v);
     if (!wrapped) return std::nullopt;
-    return FromInteger(*wrapped);
+    Decimal radix = FromInteger(*wrapped);
+    radix.radix = true;
+    radix.radixBits = v;
+    return radix;
   }
 
   bool anyDigit = false;
@@ -375,21 +379,43 @@ std::uint8_t CByteFromDouble(double v) {
 }
 
 namespace {
-double StrictNumber(std::string_view text) {
-  const auto v = ReadNumber(text);
-  if (!v) Raise(err::kTypeMismatch);
-  return *v;
+
+// The number of a text for the strict conversions: the whole text must be a
+// number (error 13 otherwise).
+number::Decimal StrictDecimal(std::string_view text) {
+  auto d = number::ParseNumberText(text);
+  if (!d) Raise(err::kTypeMismatch);
+  return std::move(*d);
 }
+
+double StrictNumber(std::string_view text) {
+  return number::ToDouble(StrictDecimal(text));
+}
+
 }  // namespace
 
 std::int16_t CInt(std::string_view text) {
-  return CIntFromDouble(StrictNumber(text));
+  const number::Decimal d = StrictDecimal(text);
+  if (d.radix) {
+    if (d.radixBits > 0xFFFFu) RaiseOverflow();
+    return static_cast<std::int16_t>(d.radixBits);
+  }
+  return CIntFromDouble(number::ToDouble(d));
 }
+
 std::int32_t CLng(std::string_view text) {
-  return CLngFromDouble(StrictNumber(text));
+  const number::Decimal d = StrictDecimal(text);
+  if (d.radix) return static_cast<std::int32_t>(static_cast<std::uint32_t>(d.radixBits));
+  return CLngFromDouble(number::ToDouble(d));
 }
+
 std::uint8_t CByte(std::string_view text) {
-  return CByteFromDouble(StrictNumber(text));
+  const number::Decimal d = StrictDecimal(text);
+  if (d.radix) {
+    if (d.radixBits > 0xFFu) RaiseOverflow();
+    return static_cast<std::uint8_t>(d.radixBits);
+  }
+  return CByteFromDouble(number::ToDouble(d));
 }
 
 double Round(double v, int digits) {

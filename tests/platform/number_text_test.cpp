@@ -163,6 +163,13 @@ TEST(StrictConversions, TypedValues) {
   EXPECT_EQ(platform::CByte(Variant::FromText("255.4")), 255);
   EXPECT_EQ(ErrorOf([] { platform::CByte(Variant::FromInteger(-1)); }), platform::err::kOverflow);
   EXPECT_EQ(ErrorOf([] { platform::CLng(Variant::MakeNull()); }), 94);
+  // &H and &O texts wrap at the width of the conversion.
+  EXPECT_EQ(platform::CInt("&HFFFF"), -1);
+  EXPECT_EQ(platform::CLng("&HFFFF"), 65535);
+  EXPECT_EQ(platform::CLng("&HFFFFFFFF"), -1);
+  EXPECT_EQ(platform::CByte("&HFF"), 255);
+  EXPECT_EQ(ErrorOf([] { platform::CInt("&H10000"); }), platform::err::kOverflow);
+  EXPECT_EQ(ErrorOf([] { platform::CByte("&H100"); }), platform::err::kOverflow);
   EXPECT_TRUE(platform::IsNumeric(Variant::MakeEmpty()));
   EXPECT_FALSE(platform::IsNumeric(Variant::MakeNull()));
   EXPECT_FALSE(platform::IsNumeric(Variant::FromDate({1.0})));
