@@ -348,7 +348,7 @@ bool VerifyDirectoryName(std::string_view path, bool offerToCreate) {
     if (rc == 0) return true;
     // A directory that is not there on a share that is: the listing finds
     // nothing. Anything else (bad server or share, no access) fails.
-    if (rc != ENOENT && rc != ENOTDIR) return false;
+    if (rc != ENOENT) return false;
     std::string share = directory;
     for (std::string up = ParentDirectory(share); !up.empty(); up = ParentDirectory(share)) {
       share = std::move(up);

@@ -57,7 +57,7 @@ TEST(FolderLockBetweenProcesses, EightProcessesReserveDistinctNames) {
   TempDir results;
   // Generous enough that nobody ever takes a live lock over, short enough
   // that waiting does not dominate the test.
-  ShortLockWait wait(20000, 1);
+  ShortLockWait wait(100000, 1);
   const std::string wanted = out.Child("claims.txt");
 
   int go[2];
