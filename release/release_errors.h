@@ -15,8 +15,9 @@ inline constexpr int kObjectNotSet = 91;
 // neither mode) has no status collection and no pipeline.
 [[noreturn]] inline void RaiseNotPrepared(const std::string& source) {
   throw platform::Error(kObjectNotSet, source,
-                        "The release run was not prepared (no batch status): \"EDI Output\" must "
-                        "be \"One EDI Per Batch\" or \"One EDI Per Document\"");
+                        "The release run was not prepared (no batch status): \"EDI Output\" is "
+                        "neither \"One EDI Per Batch\" nor \"One EDI Per Document\", or the "
+                        "preparation failed");
 }
 
 // Any exception as the system's error type, so that host-facing operations
