@@ -289,7 +289,14 @@ bool MakeCalendarDate(const Fields& f, std::size_t first, std::size_t count, Dat
     orders = kMdy | kDmy | (twoFields ? 0 : kYmd | kYdm);
   }
   unsigned day = 0, month = 0, year = 0;
-  bool found = TryOrders(orders, v1, v2, v3, day, month, year);
+  bool found = false;
+  // A month name between two numbers reads day-month-year first, so that the
+  // medium date form ("28-Mar-14") reads back as written.
+  if (orders & kDmy && (f.flags[first + 1] & kMonthName) && ValidDay(v1, v2, v3)) {
+    day = v1, month = v2, year = v3;
+    found = true;
+  }
+  if (!found) found = TryOrders(orders, v1, v2, v3, day, month, year);
   // Two numbers that make no day and month are a month and a year, on the
   // first of the month ("2 30" is February 1930).
   if (!found && twoFields) found = TryOrders(kYmd | kMyd, v1, v2, 1, day, month, year);

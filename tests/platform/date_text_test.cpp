@@ -64,6 +64,9 @@ TEST_F(DateTextTest, ReadsDatesAsTheRuntime) {
       {__LINE__, "3 28 2014", true, Parts(2014, 3, 28)},
       {__LINE__, "March 28, 2014", true, Parts(2014, 3, 28)},
       {__LINE__, "28 mar 2014", true, Parts(2014, 3, 28)},
+      {__LINE__, "28-Mar-14", true, Parts(2014, 3, 28)},  // the medium date form
+      {__LINE__, "2014 Mar 28", true, Parts(2014, 3, 28)},
+      {__LINE__, "14 2 3", true, Parts(2014, 2, 3)},  // numbers: year first before day first
       {__LINE__, "Fri, Mar 28 2014", true, Parts(2014, 3, 28)},
       {__LINE__, "2/29", true, Parts(2024, 2, 29)},
       {__LINE__, "Mar 2014", true, Parts(2014, 3, 1)},
@@ -98,6 +101,28 @@ TEST_F(DateTextTest, ReadsDatesAsTheRuntime) {
     EXPECT_EQ(platform::IsDate(c.text), c.valid);
     if (date && c.valid) {
       EXPECT_DOUBLE_EQ(date->serial, MakeDate(c.expected).serial);
+    }
+  }
+}
+
+// What Format writes with the named date formats reads back as the same date.
+TEST_F(DateTextTest, NamedDateFormsReadBack) {
+  const DateParts dates[] = {Parts(2014, 3, 28, 14, 5, 9), Parts(1975, 12, 1, 0, 0, 1),
+                             Parts(2029, 1, 31, 12, 30, 0), Parts(1930, 2, 28, 23, 59, 59)};
+  const char* dateForms[] = {
+      "General Date", "Long Date", "Medium Date", "Short Date", "c",
+      "ddddd",        "dddddd",    "mm/dd/yyyy",  "yyyy-mm-dd", "d mmmm yyyy"};
+  for (const DateParts& p : dates) {
+    const platform::Variant value = platform::Variant::FromDate(MakeDate(p));
+    for (const char* form : dateForms) {
+      const std::string text = platform::Format(value, form);
+      SCOPED_TRACE(std::string(form) + " -> " + text);
+      const auto back = ReadDate(text);
+      ASSERT_TRUE(back.has_value());
+      const DateParts q = platform::SplitDate(*back);
+      EXPECT_EQ(q.year, p.year);
+      EXPECT_EQ(q.month, p.month);
+      EXPECT_EQ(q.day, p.day);
     }
   }
 }
