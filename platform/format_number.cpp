@@ -78,6 +78,16 @@ bool IsPlaceholder(const Token& t) {
 
 Layout Analyze(const std::vector<Token>& tokens) {
   Layout layout;
+  // placeholderAhead[i]: a digit placeholder at or after token i, before the
+  // next point or exponent (one backward pass keeps this linear).
+  std::vector<bool> placeholderAhead(tokens.size() + 1, false);
+  for (std::size_t i = tokens.size(); i-- > 0;) {
+    const Tok kind = tokens[i].kind;
+    if (kind == Tok::DecimalPoint || kind == Tok::Exponent)
+      placeholderAhead[i] = false;
+    else
+      placeholderAhead[i] = IsPlaceholder(tokens[i]) || placeholderAhead[i + 1];
+  }
   bool afterPoint = false;
   int firstZero = -1;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
@@ -103,15 +113,7 @@ Layout Analyze(const std::vector<Token>& tokens) {
       std::size_t j = i;
       while (j < tokens.size() && tokens[j].kind == Tok::Comma) ++j;
       const int run = static_cast<int>(j - i);
-      bool placeholderFollows = false;
-      for (std::size_t k = j; k < tokens.size(); ++k) {
-        if (tokens[k].kind == Tok::DecimalPoint || tokens[k].kind == Tok::Exponent) break;
-        if (IsPlaceholder(tokens[k])) {
-          placeholderFollows = true;
-          break;
-        }
-      }
-      if (run >= 2 || !placeholderFollows)
+      if (run >= 2 || !placeholderAhead[j])
         layout.scaleThousands += run;
       else
         layout.grouping = true;
@@ -123,7 +125,7 @@ Layout Analyze(const std::vector<Token>& tokens) {
 }
 
 void AddExponent(Decimal& d, long long delta) {
-  const long long e = std::clamp<long long>(d.exponent + delta, -400000, 400000);
+  const long long e = std::clamp<long long>(d.exponent + delta, -1000000000, 1000000000);
   d.exponent = static_cast<int>(e);
 }
 

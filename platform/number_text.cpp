@@ -37,8 +37,8 @@ int HexDigitValue(char32_t c) {
 // the number unrepresentable anyway.
 int AddExponent(int a, long long b) {
   const long long sum = static_cast<long long>(a) + b;
-  if (sum > 100000) return 100000;
-  if (sum < -100000) return -100000;
+  if (sum > 1000000000) return 1000000000;
+  if (sum < -1000000000) return -1000000000;
   return static_cast<int>(sum);
 }
 
@@ -303,7 +303,7 @@ double Val(std::string_view text) {
     if (IsValBlank(c)) continue;
     if (c >= '0' && c <= '9') {
       d.digits.push_back(static_cast<char>(c));
-      if (seenPoint) d.exponent = std::max(d.exponent - 1, -100000);
+      if (seenPoint) d.exponent = std::max(d.exponent - 1, -1000000000);
       anyDigit = true;
     } else if (c == '.' && !seenPoint) {
       seenPoint = true;
@@ -330,7 +330,7 @@ double Val(std::string_view text) {
         if (e < 1000000) e = e * 10 + static_cast<long long>(s[j] - '0');
       }
       d.exponent = static_cast<int>(
-          std::max(-200000LL, std::min(200000LL, d.exponent + (expNegative ? -e : e))));
+          std::clamp(d.exponent + (expNegative ? -e : e), -1000000000LL, 1000000000LL));
       i = j;
     }
   }
