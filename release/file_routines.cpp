@@ -115,7 +115,7 @@ std::string NextCandidate(std::string_view candidate, std::string_view delimiter
     }
   }
   if (IsAllDigits(counter)) {
-    // At most two digits here (the value is below 100), so no overflow.
+    // The value is below 100 here, so no overflow whatever the leading zeros.
     counter = std::to_string(std::stoi(counter) + 1);
   } else {
     counter = std::string(delimiter) + "1";
