@@ -155,11 +155,10 @@ std::string FormatAsNumber(const Variant& v, const Mask& mask) {
 
 std::string FormatAsDate(const Variant& v, const Mask& mask, int firstDayOfWeek,
                          int firstWeekOfYear) {
+  if (IsNull(v)) return {};
   const Section* section = mask.SectionAt(0);
-  if (IsEmptyOrNull(v)) {
+  if (v.kind == Variant::Kind::Empty)
     if (const Section* second = mask.SectionAt(1)) section = second;
-    if (IsNull(v) && section == mask.SectionAt(0)) return {};
-  }
   const auto serial = SerialOf(v);
   if (!serial) return GeneralForm(v);
   return fmt::FormatDateSection(*serial, *section, firstDayOfWeek, firstWeekOfYear);

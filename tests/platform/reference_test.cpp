@@ -123,8 +123,9 @@ TEST_F(ReferenceCases, Format) {
     const auto typed = reference_cases::ParseTyped(row["input"]);
     const platform::Variant value = reference_cases::ToVariant(typed);
     const int firstDay = reference_cases::NoteNumber(row["note"], "firstdayofweek", 1);
+    const int firstWeek = reference_cases::NoteNumber(row["note"], "firstweekofyear", 1);
     const std::string actual =
-        Outcome([&] { return platform::Format(value, row["mask"], firstDay, 1); });
+        Outcome([&] { return platform::Format(value, row["mask"], firstDay, firstWeek); });
     EXPECT_EQ(actual, row["expected"])
         << "Format(" << row["input"] << ", \"" << row["mask"] << "\")";
   });
