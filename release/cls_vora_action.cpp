@@ -1,11 +1,13 @@
 #include "release/cls_vora_action.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "mapping/conditional_mappings.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "release/custom_properties.h"
+#include "release/field_work_list.h"
 #include "release/mapping_file_cache.h"
 #include "release/release_errors.h"
 #include "release/release_log.h"
@@ -56,6 +58,18 @@ FieldList clsVoraAction::GetVoraFields(const HostReleaseData& oReldata, FieldLis
                                        bool bTranslate) {
   std::string currentFile;
   std::string context;
+  // Every applied class replaces the list by its translation with the
+  // unmapped fields kept. The work list gives the same list without copying
+  // it once per class; it is created by the first class that applies (until
+  // then VoraFields is the caller's list, untouched) and turned back into a
+  // list at the end, or on a failure.
+  std::optional<FieldWorkList> work;
+  const auto settle = [&] {
+    if (work) {
+      VoraFields = std::make_shared<tessel::NameValueList>(work->Materialize());
+      work.reset();
+    }
+  };
   try {
     clsBatchData& batch = Batch();
     batch.gVoraDocFields = std::make_shared<tessel::NameValueList>();
@@ -94,23 +108,25 @@ FieldList clsVoraAction::GetVoraFields(const HostReleaseData& oReldata, FieldLis
       }
       context = "checking for matching data translations";
       for (const auto& mappingClass : *classes) {
-        const tessel::NameValueList& values = VoraFields ? *VoraFields : EmptyList();
+        const tessel::NameValueList& values =
+            work ? work->List() : (VoraFields ? *VoraFields : EmptyList());
         if (!mappingClass->MapConditions().Evaluate(values)) continue;
         LogLine(2, 1, texts.match, mappingClass->Name());
         if (!VoraFields) {
           throw platform::Error(internal::kObjectNotSet, "GetVoraFields",
                                 "There is no field list to translate");
         }
-        VoraFields = std::make_shared<tessel::NameValueList>(
-            mappingClass->FieldMaps().TranslateFields(*VoraFields, true));
-        if (level == 2 && bTranslate && VoraFields->Exists("_generateServiceLine")) {
+        if (!work) work.emplace(*VoraFields);
+        work->Apply(mappingClass->FieldMaps().TranslateFields(work->List(), false));
+        if (level == 2 && bTranslate && work->List().Exists("_generateServiceLine")) {
           LogLine(2, 1, "GetVoraFields, Generating Service lines -------------");
-          const std::string lines = GenerateServiceLines(*VoraFields);
-          VoraFields->Add("_ServiceLineOutput", lines);
+          const std::string lines = GenerateServiceLines(work->List());
+          work->Add("_ServiceLineOutput", lines);
           bTranslate = false;
         }
       }
     }
+    settle();
 
     if (!VoraFields) {
       LogLine(2, 1, "ProcessDocument: Final output collection is Nothing.");
@@ -121,6 +137,11 @@ FieldList clsVoraAction::GetVoraFields(const HostReleaseData& oReldata, FieldLis
     return VoraFields;
   } catch (const std::exception& caught) {
     const platform::Error e = internal::AsError(caught, "GetVoraFields");
+    try {
+      settle();
+    } catch (...) {
+      // Out of memory while rebuilding: the failure below is what counts.
+    }
     LogLine(2, 1, "GetVoraFields: ", currentFile, " Error Context :  ", context,
             " : Err number :", e.Number(), " : ", e.Description());
     throw platform::Error(e.Number(), "GetVoraFields", e.Description(), e.HelpFile(),

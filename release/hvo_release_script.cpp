@@ -1,5 +1,6 @@
 #include "release/hvo_release_script.h"
 
+#include <atomic>
 #include <optional>
 
 #include "platform/error.h"
@@ -21,7 +22,34 @@ namespace {
 constexpr std::string_view kOneEdiPerBatch = "One EDI Per Batch";
 constexpr std::string_view kOneEdiPerDocument = "One EDI Per Document";
 
+std::atomic<std::int64_t> probeIntervalMs{1000};
+
 }  // namespace
+
+void HvoReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds interval) noexcept {
+  probeIntervalMs = interval.count() < 0 ? 0 : interval.count();
+}
+
+std::chrono::milliseconds HvoReleaseScript::DirectoryProbeInterval() noexcept {
+  return std::chrono::milliseconds(probeIntervalMs.load());
+}
+
+// An existing directory is probed for write access (error 6000 when it
+// refuses), a missing one is created (a failure to create shows later, when
+// something is written there).
+void HvoReleaseScript::EnsureWritableDirectory(const std::string& directory) {
+  if (!DirectoryExists(directory)) {
+    probed_.erase(directory);
+    CreateDirectoryTree(directory);
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  const auto it = probed_.find(directory);
+  if (it != probed_.end() && now - it->second < DirectoryProbeInterval()) return;
+  probed_.erase(directory);
+  CheckDirectoryAccess(directory);
+  if (DirectoryProbeInterval().count() > 0) probed_[directory] = now;
+}
 
 // What the record stage of one document may change in the batch state, taken
 // before it starts so that a failing document can be taken back out. The
@@ -169,11 +197,7 @@ std::int32_t HvoReleaseScript::ReleaseDoc() {
       LogLine(2, 1, "HvoRelease.ReleaseDoc: field values after the released setup options: ",
               currentFields_->ToString(";", "="));
     }
-    if (DirectoryExists(workingDirectory)) {
-      CheckDirectoryAccess(workingDirectory);
-    } else {
-      CreateDirectoryTree(workingDirectory);
-    }
+    EnsureWritableDirectory(workingDirectory);
 
     // The record stage: from here on the document changes the batch.
     snapshot.taken = true;
@@ -214,11 +238,7 @@ std::int32_t HvoReleaseScript::ReleaseDoc() {
     if (outputDirectory == nullptr) {
       throw platform::Error(6500, "ReleaseDoc", "The ouput directory is undefined");
     }
-    if (DirectoryExists(outputDirectory->Value())) {
-      CheckDirectoryAccess(outputDirectory->Value());
-    } else {
-      CreateDirectoryTree(outputDirectory->Value());
-    }
+    EnsureWritableDirectory(outputDirectory->Value());
 
     if (mode == kOneEdiPerDocument) {
       snapshot.finalisationStarted = true;

@@ -6,6 +6,7 @@
 #include "platform/os_services.h"
 #include "release/custom_properties.h"
 #include "release/file_routines.h"
+#include "release/file_system_seam.h"
 #include "release/library_location.h"
 #include "release_fixtures.h"
 #include "support/temp_dir.h"
@@ -517,6 +518,51 @@ TEST(HvoReleaseScript, MissingMappingFileFailsTheDocumentWithItsName) {
       << run.host.errors[0].description;
   EXPECT_EQ(run.script.CloseScript(), 0);
   EXPECT_EQ(run.Output("claims_1.txt"), "ISA*1~CLM*1~SV1*A~SV1*B~SE*4~IEA*1~");
+}
+
+TEST(HvoReleaseScript, DirectoryWriteProbeIsRepeatedAfterItsInterval) {
+  // The working folder stops taking new files after the first document.
+  struct RefusingFolder : quillon::PosixFileSystem {
+    std::string folder;
+    int probes = 0;
+    int CreateExclusive(const std::string& path, unsigned mode) override {
+      const bool probe = path.rfind(folder + "/", 0) == 0 && path.size() == folder.size() + 37 &&
+                         path.ends_with(".txt");
+      if (probe && ++probes > 1) return EACCES;
+      return quillon::PosixFileSystem::CreateExclusive(path, mode);
+    }
+  };
+  struct Row {
+    int line;
+    int intervalMs;
+    std::vector<int> results;
+    int probes;
+  } rows[] = {
+      {__LINE__, 0, {0, -1, -1}, 3},  // every document probes
+      {__LINE__, 60000, {0, 0, 0}, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    ReleaseRun run;
+    std::filesystem::create_directories(run.work);
+    RefusingFolder fs;
+    fs.folder = run.work;
+    quillon::ScopedFileSystem use(fs);
+    HvoReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds(row.intervalMs));
+    run.Claim(1);
+    run.Claim(2);
+    run.Claim(3);
+    run.Release();
+    HvoReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds(1000));
+    EXPECT_EQ(run.results, row.results);
+    EXPECT_EQ(fs.probes, row.probes);
+    if (row.results[1] != 0) {
+      EXPECT_EQ(run.host.errors[0].number, 6000);
+      EXPECT_EQ(
+          run.host.errors[0].description,
+          "Release user does not have appropriate access to the output directory - " + run.work);
+    }
+  }
 }
 
 TEST(TextToBoolean, ConvertsWordsAndNumbers) {

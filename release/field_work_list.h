@@ -1,0 +1,57 @@
+// FieldWorkList: a document's field list while the mapping classes of the
+// three levels are applied to it, one after the other.
+//
+// Applying a class means: the class's mapped fields (in mapping order, spelt
+// as the mappings spell them) followed by every field of the list that the
+// class does not map (in list order). Building that new list for every class
+// costs a copy of the whole list per class. The work list gets the same
+// result by updating one list in place (so lookups by name see exactly the
+// values the new list would hold) and keeping the order and spelling of the
+// new list on the side, as positions into it. Materialize() builds the list
+// in that order once, at the end.
+//
+//   FieldWorkList work(input);                  // copies the input once
+//   work.Apply(cls.FieldMaps().TranslateFields(work.List(), false));
+//   ...                                         // more classes, Add
+//   tessel::NameValueList out = work.Materialize();
+//   // == chaining TranslateFields(list, true) over the same classes
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/tessel/name_value_list.h"
+#include "quillon_export.h"
+
+namespace quillon {
+
+class QUILLON_API FieldWorkList {
+ public:
+  explicit FieldWorkList(const tessel::NameValueList& input);
+
+  // The values as the applied classes left them, for conditions, translations
+  // and lookups by name. Its own order and spelling are not the list's.
+  const tessel::NameValueList& List() const noexcept { return list_; }
+
+  // Applies one class whose mapped output (TranslateFields without unmapped
+  // fields) is `mapped`.
+  void Apply(const tessel::NameValueList& mapped);
+  // Adds a field as NameValueList::Add does: a new name goes to the end, an
+  // existing one gets the new value in its place.
+  void Add(std::string_view name, std::string_view value);
+
+  // The list in its order and spelling.
+  tessel::NameValueList Materialize() const;
+
+ private:
+  std::size_t Put(std::string_view name, std::string_view value, bool respell);
+
+  tessel::NameValueList list_;
+  std::vector<std::size_t> order_;     // positions (0-based) into list_, in list order
+  std::vector<std::string> spelling_;  // per position: name to show, "" = as in list_
+  std::vector<unsigned char> mark_;    // scratch for Apply
+};
+
+}  // namespace quillon
