@@ -1,6 +1,7 @@
 #include "release/cls_batch_data.h"
 
 #include "platform/error.h"
+#include "release/expression_cache.h"
 #include "release/mapping_file_cache.h"
 
 namespace quillon {
@@ -56,6 +57,11 @@ clsBatchData::~clsBatchData() = default;
 MappingFileCache& clsBatchData::MappingCache() {
   if (!mappingCache_) mappingCache_ = std::make_unique<MappingFileCache>();
   return *mappingCache_;
+}
+
+ExpressionCache& clsBatchData::Expressions() {
+  if (!expressions_) expressions_ = std::make_unique<ExpressionCache>();
+  return *expressions_;
 }
 
 }  // namespace quillon

@@ -23,6 +23,7 @@
 
 namespace quillon {
 
+class ExpressionCache;
 class MappingFileCache;
 
 // The status of one document of the batch.
@@ -101,9 +102,12 @@ class QUILLON_API clsBatchData {
   // Parsed mapping-class files kept between documents of this run; every use
   // checks the file on disk first, so an edited file is read again.
   MappingFileCache& MappingCache();
+  // Parsed service-line expressions kept between documents of this run.
+  ExpressionCache& Expressions();
 
  private:
   std::unique_ptr<MappingFileCache> mappingCache_;
+  std::unique_ptr<ExpressionCache> expressions_;
 };
 
 }  // namespace quillon

@@ -43,6 +43,10 @@
 #include "quillon_export.h"
 #include "release/cls_batch_data.h"
 
+namespace marrow {
+class FieldMappings;
+}
+
 namespace quillon {
 
 using FieldList = std::shared_ptr<tessel::NameValueList>;
@@ -94,8 +98,11 @@ class QUILLON_API clsVoraAction {
 
  private:
   clsBatchData& Batch();
+  const marrow::FieldMappings& Expression(std::string_view name, const std::string& expression,
+                                          marrow::FieldMappings& fm);
 
   std::shared_ptr<clsBatchData> batchData_;
+  std::shared_ptr<const marrow::FieldMappings> expressionHold_;
 };
 
 // The number of "~" in a record; the empty text counts -1.

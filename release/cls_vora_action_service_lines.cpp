@@ -29,6 +29,7 @@
 #include "platform/number_text.h"
 #include "platform/text.h"
 #include "release/cls_vora_action.h"
+#include "release/expression_cache.h"
 #include "release/release_log.h"
 
 namespace quillon {
@@ -168,6 +169,20 @@ std::string DrivingField(const std::string& firstEntry) {
 
 }  // namespace
 
+// The mapping set of one generated expression: `fm` given the mapping, or,
+// when the pipeline has batch data, the parsed set kept there from an
+// earlier document.
+const marrow::FieldMappings& clsVoraAction::Expression(std::string_view name,
+                                                       const std::string& expression,
+                                                       marrow::FieldMappings& fm) {
+  if (!batchData_) {
+    fm.Add(name, expression);
+    return fm;
+  }
+  expressionHold_ = batchData_->Expressions().Mapping(name, expression);
+  return *expressionHold_;
+}
+
 tessel::NameValueList clsVoraAction::PopulateServiceLines(std::string_view FieldName,
                                                           std::string_view ReqFieldName,
                                                           const tessel::NameValueList& VoraFields) {
@@ -216,8 +231,8 @@ tessel::NameValueList clsVoraAction::PopulateServiceLines(std::string_view Field
     text = Replace(text, ")", "]");
     text = Replace(text, "&n+1", std::to_string(i + 1));
     text = Replace(text, "&n", std::to_string(i));
-    fm.Add(FieldName, text);
-    const tessel::NameValueList output = fm.TranslateFields(VoraFields, false);
+    const tessel::NameValueList output =
+        Expression(FieldName, text, fm).TranslateFields(VoraFields, false);
     if (const tessel::NameValue* value = output.Item(FieldName)) {
       res.Add(std::string(FieldName) + "_" + std::to_string(i + 1), value->Value());
     }
@@ -264,8 +279,8 @@ std::string clsVoraAction::GenerateServiceLines(const tessel::NameValueList& Vor
     text = Replace(text, "(", "[");
     text = Replace(text, ")", "]");
     if (text.empty()) continue;
-    fm.Add("_ServiceLineString", text);
-    const tessel::NameValueList output = fm.TranslateFields(acc, false);
+    const tessel::NameValueList output =
+        Expression("_ServiceLineString", text, fm).TranslateFields(acc, false);
     if (const tessel::NameValue* line = output.Item(std::string_view("_ServiceLineString"))) {
       result.append(line->Value());
     }

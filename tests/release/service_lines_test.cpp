@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "release/cls_vora_action.h"
+#include "release/expression_cache.h"
 #include "release_fixtures.h"
 
 namespace {
@@ -278,6 +279,37 @@ TEST(GenerateServiceLines, BuildsOneLinePerRow) {
     SCOPED_TRACE(row.line);
     clsVoraAction action;
     EXPECT_EQ(action.GenerateServiceLines(ListOf(row.fields)), row.lines);
+  }
+}
+
+TEST(GenerateServiceLines, KeptExpressionsGiveTheSameLines) {
+  // With batch data the parsed row expressions are kept between documents.
+  auto batch = std::make_shared<quillon::clsBatchData>();
+  clsVoraAction kept;
+  kept.SetBatchData(batch);
+  clsVoraAction fresh;
+  for (const char* codes : {"A|B|C", "X|Y", "A|B|C"}) {
+    SCOPED_TRACE(codes);
+    const tessel::NameValueList fields =
+        ListOf(With(kCodeColumn, {{"Code", codes},
+                                  {"_ServiceLineReqFields1", "Code"},
+                                  {"_ServiceLineOutput", "SV*&n*(_ServiceLineValue1_&n)~"}}));
+    EXPECT_EQ(kept.GenerateServiceLines(fields), fresh.GenerateServiceLines(fields));
+  }
+  EXPECT_EQ(batch->Expressions().Size(), 6u);  // three rows x (column, output line)
+  // An expression that fails to parse fails every time.
+  const tessel::NameValueList broken = ListOf({{"_generateServiceLine", "Y"},
+                                               {"_ServiceTableDelimiter", "|"},
+                                               {"Code", "A"},
+                                               {"_ServiceLineReqFields1", "Code"},
+                                               {"_ServiceLineValue1", "(Code:lefttrim{x})"}});
+  for (int i = 0; i < 2; ++i) {
+    try {
+      kept.GenerateServiceLines(broken);
+      FAIL() << "expected 13";
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(e.Number(), 13);
+    }
   }
 }
 
