@@ -1,11 +1,11 @@
 #include "host/file_host.h"
 
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 
 #include "host/host_file_error.h"
 #include "host/interchange_counter.h"
+#include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -17,14 +17,6 @@ std::string TwoDigits(int n) {
   char text[16];
   std::snprintf(text, sizeof text, "%02d", n);
   return text;
-}
-
-platform::DateParts LocalNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-          local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 }  // namespace
@@ -56,7 +48,7 @@ FileHost::FileHost(const std::string& batchFile, const std::string& batchClassFi
   batchClass_ = LoadBatchClassFile(batchClassFile_);
   properties_ = CustomPropertyCollection(batchClass_.CustomProperties);
   counterPath_ = InterchangeCounter::PathFor(batchClassFile_);
-  SetReleaseTime(LocalNow());
+  SetReleaseTime(platform::SplitDate(platform::CurrentClock().Now()));
   if (!batch_.Documents.empty()) SelectDocument(1);
 }
 

@@ -19,10 +19,9 @@
 // Host variables: "Batch ID", "Batch Name", "Batch Description",
 // "Document ID", "Document Class Name", "Release Date" (MM/DD/YYYY),
 // "Release Time" (HH:MM:SS) and "Interchange Control Number". The release
-// date and time are taken once, when the host is created (SetReleaseTime
-// replaces them). The interchange control number is "" until
-// ReserveInterchangeControlNumber (or PreviewInterchangeControlNumber) has
-// given it a value.
+// date and time are read once from the platform clock (platform/clock.h),
+// when the host is created; SetReleaseTime replaces them. The interchange control number is ""
+// until ReserveInterchangeControlNumber (or PreviewInterchangeControlNumber) has given it a value.
 //
 // ShowMessage writes "quillon: document ID: TEXT (error N)" to stderr (unless
 // switched off) and keeps the message; ReportError keeps the report and

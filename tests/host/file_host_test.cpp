@@ -10,6 +10,7 @@
 #include "host/file_host.h"
 #include "host/host_file_error.h"
 #include "host/interchange_counter.h"
+#include "platform/clock.h"
 #include "platform/error.h"
 #include "support/temp_dir.h"
 
@@ -126,6 +127,19 @@ TEST_F(FileHostTest, ReleasedValuesFollowTheLinksBySourceType) {
     EXPECT_EQ(v.SourceType, row.sourceType);
     EXPECT_EQ(v.SourceName, row.source);
   }
+}
+
+TEST_F(FileHostTest, ReleaseDateAndTimeComeFromThePlatformClock) {
+  struct FixedClock : platform::Clock {
+    platform::OleDate Now() const override {
+      return platform::MakeDate({2031, 12, 24, 23, 59, 58});
+    }
+  };
+  platform::SetClock(std::make_shared<FixedClock>());
+  FileHost host(batchFile_);
+  platform::SetClock(nullptr);
+  EXPECT_EQ(host.HostVariable("Release Date"), "12/24/2031");
+  EXPECT_EQ(host.HostVariable("release time"), "23:59:58");
 }
 
 TEST_F(FileHostTest, MovingToAnotherDocumentChangesItsValuesOnly) {
