@@ -44,8 +44,10 @@ function(quillon_add_library)
   endforeach()
 
   add_library(${Q_NAME} SHARED $<TARGET_OBJECTS:${Q_NAME}_objects>)
+  # Installed libraries find the libraries they depend on beside themselves.
   set_target_properties(${Q_NAME} PROPERTIES OUTPUT_NAME ${Q_OUTPUT}
-    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}
+    INSTALL_RPATH "$ORIGIN")
   target_include_directories(${Q_NAME} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
     $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/exports>

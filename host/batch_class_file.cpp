@@ -10,7 +10,7 @@
 #include <unordered_map>
 
 #include "host/host_file_error.h"
-#include "host/json_reader.h"
+#include "host/json_reader_internal.h"
 #include "platform/text.h"
 
 namespace quillon {

@@ -1,4 +1,4 @@
-#include "host/json_reader.h"
+#include "host/json_reader_internal.h"
 
 #include <cerrno>
 #include <cstring>
