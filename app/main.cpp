@@ -22,7 +22,9 @@ bool RegisterCommand(int order, std::string name, std::string description, Comma
   return true;
 }
 
-const std::vector<CommandInfo>& RegisteredCommands() { return Registry(); }
+const std::vector<CommandInfo>& RegisteredCommands() {
+  return Registry();
+}
 
 }  // namespace quillon::app
 
