@@ -13,7 +13,26 @@ using testing_support::RunCommand;
 TEST(QuillonCommand, HelpListsTheSubcommandsAndExitCodes) {
   const auto r = RunCommand({QUILLON_BIN, "--help"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("values"), std::string::npos) << r.out;
+  const struct Row {
+    int line;
+    const char* name;
+  } rows[] = {
+      {__LINE__, "values"}, {__LINE__, "eval"},      {__LINE__, "conditions"}, {__LINE__, "map"},
+      {__LINE__, "check"},  {__LINE__, "translate"}, {__LINE__, "release"},
+  };
+  const std::size_t listed = r.out.find("Subcommands:");
+  ASSERT_NE(listed, std::string::npos) << r.out;
+  std::size_t previous = listed;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    // Each on a line of its own, in registration order.
+    const std::size_t at = r.out.find(std::string("\n  ") + row.name + " ", listed);
+    EXPECT_NE(at, std::string::npos) << r.out;
+    if (at != std::string::npos) {
+      EXPECT_GT(at, previous);
+      previous = at;
+    }
+  }
   EXPECT_NE(r.out.find("Show the values the host releases"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Exit codes: 0 success"), std::string::npos) << r.out;
 }
