@@ -66,9 +66,9 @@ std::vector<std::string> Elements(const std::string& segment) {
   return elements;
 }
 
-// A copy of the example below a temporary folder, laid out as in a clone
-// whose command has been built (build/ exists); the example's relative
-// directories then resolve inside the copy.
+// A copy of the example below a temporary folder, laid out as in a clone;
+// the example's relative directories then resolve inside the copy, and the
+// release creates them (build/ included).
 class ReleasedExample : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -79,7 +79,6 @@ class ReleasedExample : public ::testing::Test {
     for (const auto& entry : fs::directory_iterator(example)) {
       if (entry.path().extension() == ".icn") fs::remove(entry.path());  // a fresh counter
     }
-    fs::create_directories(dir_.path() / "build");
   }
 
   testing_support::CommandResult Release() {

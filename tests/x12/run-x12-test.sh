@@ -62,9 +62,8 @@ case "$mode" in
     work="$(mktemp -d)"
     trap 'rm -rf "$work"' EXIT
     # A fresh copy: the example's relative paths resolve against the folder
-    # the command runs in, as they do from the root of a clone (where build/
-    # exists once the command is built).
-    mkdir -p "$work/examples" "$work/build"
+    # the command runs in, as they do from the root of a clone.
+    mkdir -p "$work/examples"
     cp -R "$source_dir/examples/professional-claims" "$work/examples/"
     rm -f "$work/examples/professional-claims/"*.icn
     documents="$(node -e 'console.log(require(process.argv[1]).documents.length)' \
