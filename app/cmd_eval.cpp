@@ -44,7 +44,8 @@ constexpr const char* kExamples = R"(Examples:
   quillon eval --name _newLineChar cr --json                prints {"value":"\r\n"}
   quillon eval --fields doc.json '[PatientLast:fixed{10}]|'
   quillon eval -- '-[A]-' A=x                               prints -x- ("--" ends the options)
-The notation and every modifier: docs/expressions.md.)";
+The notation and every modifier: docs/expressions.md.
+)";
 
 int Run(const EvalOptions& options) {
   if (platform::text::Trim(options.name).empty()) {
