@@ -113,7 +113,8 @@ void WriteToOutputFile(std::string_view path, std::string_view text) {
     if (native.empty()) {
       throw platform::FileError(ENOENT, platform::FileOperation::kCreate, "WriteToOutputFile");
     }
-    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(native.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
       throw platform::FileError(errno, platform::FileOperation::kCreate, "WriteToOutputFile");
     }

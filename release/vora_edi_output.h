@@ -48,7 +48,8 @@ QUILLON_API void ProcessDocOutputFile(const tessel::NameValueList& fields,
                                       const HostReleaseData* oReldata, clsBatchData& batchData);
 
 // Appends `text` (UTF-8) to the file as Windows-1252 bytes, creating the file
-// (0600) when it is missing. No line end is added. Raises 7002
+// (0600) when it is missing. No line end is added. A symbolic link in the
+// file's place is refused rather than followed. Raises 7002
 // "WriteToOutputFile" with the cause's description on any failure, including
 // a failed flush or close.
 QUILLON_API void WriteToOutputFile(std::string_view path, std::string_view text);

@@ -80,6 +80,14 @@ TEST(WriteToOutputFile, FailureIs7002) {
   }
 }
 
+TEST(WriteToOutputFile, RefusesASymbolicLinkInTheFilesPlace) {
+  TempDir dir;
+  const std::string target = dir.Write("elsewhere.txt", "untouched");
+  std::filesystem::create_symlink(target, dir.Child("out.txt"));
+  EXPECT_THROW(quillon::WriteToOutputFile(dir.Child("out.txt"), "claim data"), platform::Error);
+  EXPECT_EQ(ReadFile(target), "untouched");
+}
+
 TEST(BatchDocStatusCollection, KeyedOrderedAndUnique) {
   BatchDocStatusCollection status;
   for (int id : {17, 3, 42}) {
