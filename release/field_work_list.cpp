@@ -2,8 +2,14 @@
 
 namespace quillon {
 
-FieldWorkList::FieldWorkList(const tessel::NameValueList& input) {
-  for (const tessel::NameValue& entry : input) Put(entry.Name(), entry.Value(), false);
+// A plain copy of the list keeps its order and spelling, and copies its name
+// index instead of folding every name again.
+FieldWorkList::FieldWorkList(const tessel::NameValueList& input)
+    : list_(input), spelling_(static_cast<std::size_t>(input.Count())) {
+  order_.reserve(spelling_.size());
+  for (std::size_t position = 0; position < spelling_.size(); ++position) {
+    order_.push_back(position);
+  }
 }
 
 // Adds or updates the entry and returns its position. With `respell` the
