@@ -246,6 +246,21 @@ TEST_F(ReleaseCommand, UnusableInputExitsWithTwo) {
   EXPECT_FALSE(fs::exists(Out()));
 }
 
+TEST_F(ReleaseCommand, ProgressBarOnATerminal) {
+  // script(1) gives the command a terminal as standard error.
+  if (!fs::exists("/usr/bin/script")) GTEST_SKIP() << "no script(1) to provide a terminal";
+  const std::string batch = WriteBatch(3, {2});
+  const auto r = RunCommand(
+      {"/usr/bin/script", "-qec", std::string(QUILLON_BIN) + " release " + batch, "/dev/null"});
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("] 3/3 documents, "), std::string::npos) << r.out;
+  // The failure is not written across the bar; the summary has it.
+  EXPECT_EQ(r.out.find("quillon: document 2"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  document 2: The ouput directory is undefined (error 6500)"),
+            std::string::npos)
+      << r.out;
+}
+
 TEST_F(ReleaseCommand, EmptyBatchWritesNothing) {
   const auto r = Release({WriteBatch(0)});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
