@@ -16,7 +16,7 @@ tessel::NameValueList ListOf(const Pairs& pairs) {
   return list;
 }
 
-// Column 1 of the design's examples: the code of each row.
+// Column 1 of the examples below: the code of each row.
 const Pairs kCodeColumn = {
     {"_generateServiceLine", "Y"},
     {"_ServiceTableDelimiter", "|"},
