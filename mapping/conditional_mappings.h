@@ -69,11 +69,33 @@ class MARROW_API ConditionalMappings {
   // Raises the duplicate-key error (457) for a name already present (any case).
   void Add(std::string_view className);
 
+  // Empty the collection, then read the classes of a document. Failures
+  // (source "ConditionalMappings.LoadFromXMLFile" / ".LoadFromXML"):
+  //   - file unreadable: an XML_IO_* number (1524 no such file, 1512 larger
+  //     than kMaxDocumentBytes), "Error loading mapping classes configuration
+  //     file: cannot read file '<name>': <why>";
+  //   - not well-formed, or refused (entity declarations, external DTD: 111;
+  //     nesting deeper than 256: 1): the parser's code, "Error loading mapping
+  //     classes configuration file: " (file) or "Error parsing mapping
+  //     classes configuration string: " (text) + reason "(line N, column M)";
+  //   - a missing required attribute: 6000, "Error parsing mapping classes
+  //     configuration: <detail>"; an invalid field expression: its own error;
+  //     a repeated class name: 457.
+  // The classes read before the failing one stay in the collection.
   void LoadFromXMLFile(std::string_view fileName);
   void LoadFromXML(std::string_view xmlString);
+  // UTF-8, no XML declaration, no white space between elements; CR, LF and
+  // TAB in values are written as character references. A text that no XML
+  // document can hold (a control character, bytes that are not UTF-8) fails
+  // with error 5 (source "ConditionalMappings.SaveXML") and writes nothing.
+  // SaveXMLFile replaces the file; a write failure gives an XML_IO_* number
+  // (source "ConditionalMappings.SaveXMLFile") naming the file.
   void SaveXMLFile(std::string_view fileName) const;
   std::string SaveXMLString() const;
 
+  // The translation of the first class whose conditions hold, plus
+  // "_mapclassname"; the input's entries, copied as they are, when none
+  // holds. Failures pass on with the source "TranslateFields".
   tessel::NameValueList TranslateFields(const tessel::NameValueList& inputData,
                                         bool includeUnmappedFields = false) const;
 
