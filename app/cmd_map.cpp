@@ -1,8 +1,10 @@
 // `quillon map FILE.xml [NAME=VALUE ...] [--fields FILE.json]
 //              [--include-unmapped] [--json]`
 // loads one mapping-class file and translates the given field values through
-// it as a release does at one level: the first class whose conditions hold
-// translates the values, and its name comes back as "_mapclassname". Prints
+// it with the collection's own translation: the first class whose conditions
+// hold translates the values, and its name comes back as "_mapclassname".
+// (A release applies every matching class of a level in turn; `quillon
+// translate` previews that.) Prints
 // the resulting list in order, one "name=value" per line, or as one JSON
 // object with --json. When no class matches, the input comes back unchanged
 // (and without "_mapclassname").

@@ -167,11 +167,26 @@ bool DirectoryExists(std::string_view path) {
          status.isDirectory;
 }
 
+namespace {
+// A path that names no root: no leading separator and no drive letter.
+bool IsRelativeName(std::string_view path) {
+  const std::string_view p = platform::text::Trim(path);
+  if (p.empty() || IsPathSeparator(p.front())) return false;
+  return !(p.size() >= 2 && p[1] == ':');
+}
+}  // namespace
+
 bool CreateDirectoryTree(std::string_view path) {
   FileSystem& fs = CurrentFileSystem();
-  // A directory without a parent (a drive root, a share, a single name) is
-  // never created, only found.
-  if (ParentDirectory(path).empty()) return DirectoryExists(path);
+  // A directory without a parent (a drive root, a share) is never created,
+  // only found. A single relative name has the current directory as its
+  // parent, which exists.
+  if (ParentDirectory(path).empty()) {
+    if (IsRelativeName(path) && !DirectoryExists(path)) {
+      fs.MakeDirectory(platform::ToNativePath(path), kDirectoryMode);
+    }
+    return DirectoryExists(path);
+  }
 
   // Walk up to the first ancestor that exists, remembering the missing ones,
   // then create them from the top down. A loop rather than recursion: the
@@ -181,8 +196,10 @@ bool CreateDirectoryTree(std::string_view path) {
   for (;;) {
     const std::string parent = ParentDirectory(current);
     if (parent.empty()) {
-      // `current` is the top of the path and was found missing; it can only
-      // have appeared since.
+      // `current` is the top of the path and was found missing. A relative
+      // name is created in the current directory; a drive root or share can
+      // only have appeared since.
+      if (IsRelativeName(current)) break;
       if (!DirectoryExists(current)) return DirectoryExists(path);
       missing.pop_back();
       break;

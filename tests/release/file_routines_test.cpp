@@ -245,7 +245,6 @@ TEST(CreateDirectoryTree, FailsWithoutCreatingRootsSharesOrThroughFiles) {
       {__LINE__, R"(\\srv\missing\out)", false, "unc/srv/missing"},  // never makes a share
       {__LINE__, R"(\\other\share\out)", false, "unc/other"},        // nor a server
       {__LINE__, R"(\\srv\share\x\y)", true, ""},  // below an existing share: fine
-      {__LINE__, "fresh-relative-name-that-is-not-there", false, ""},  // no parent: only found
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
@@ -255,6 +254,30 @@ TEST(CreateDirectoryTree, FailsWithoutCreatingRootsSharesOrThroughFiles) {
     }
   }
   EXPECT_TRUE(fs::is_directory(dir.path() / "unc/srv/share/x/y"));
+}
+
+TEST(CreateDirectoryTree, RelativePathsGrowFromTheCurrentDirectory) {
+  // The current directory is the implied parent of a relative path's first
+  // name, so "build\out\logs" in a fresh clone creates build first.
+  TempDir dir;
+  const fs::path before = fs::current_path();
+  fs::current_path(dir.path());
+  struct Row {
+    int line;
+    std::string path;
+    const char* created;
+  } rows[] = {
+      {__LINE__, "top", "top"},
+      {__LINE__, R"(build\out\logs)", "build/out/logs"},
+      {__LINE__, "a/b", "a/b"},
+      {__LINE__, R"(.\dot\x)", "dot/x"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    EXPECT_TRUE(CreateDirectoryTree(row.path));
+    EXPECT_TRUE(fs::is_directory(dir.path() / row.created));
+  }
+  fs::current_path(before);
 }
 
 TEST(CreateDirectoryTree, ToleratesAnotherProcessCreatingTheSameLevel) {
