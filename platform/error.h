@@ -20,7 +20,8 @@ inline constexpr int kInvalidProcedureCall = 5;  // "Invalid procedure call or a
 inline constexpr int kOverflow = 6;              // "Overflow"
 inline constexpr int kSubscriptOutOfRange = 9;   // "Subscript out of range"
 inline constexpr int kTypeMismatch = 13;         // "Type mismatch"
-inline constexpr int kDuplicateKey = 457;  // "This key is already associated with an element of this collection"
+inline constexpr int kDuplicateKey =
+    457;  // "This key is already associated with an element of this collection"
 }  // namespace err
 
 // The runtime's usual description of a standard number; for any other number

@@ -39,7 +39,8 @@ char32_t DecodeAt(std::string_view s, std::size_t i, std::size_t n) {
   const auto b0 = static_cast<unsigned char>(s[i]);
   if (n == 1) return b0;
   char32_t cp = b0 & (0x7F >> n);
-  for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+  for (std::size_t k = 1; k < n; ++k)
+    cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
   return cp;
 }
 
@@ -191,8 +192,12 @@ std::string MapCase(std::string_view s, F fold) {
 }
 }  // namespace
 
-std::string LCase(std::string_view s) { return MapCase(s, FoldLower); }
-std::string UCase(std::string_view s) { return MapCase(s, FoldUpper); }
+std::string LCase(std::string_view s) {
+  return MapCase(s, FoldLower);
+}
+std::string UCase(std::string_view s) {
+  return MapCase(s, FoldUpper);
+}
 
 bool EqualsCaseless(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) {
@@ -222,7 +227,9 @@ std::string_view RTrim(std::string_view s) {
   return s.substr(0, n);
 }
 
-std::string_view Trim(std::string_view s) { return RTrim(LTrim(s)); }
+std::string_view Trim(std::string_view s) {
+  return RTrim(LTrim(s));
+}
 
 std::string Replace(std::string_view s, std::string_view find, std::string_view with) {
   if (find.empty()) return std::string(s);

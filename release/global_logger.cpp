@@ -10,7 +10,9 @@ std::unique_ptr<tessel::Logger>& Slot() {
 }
 }  // namespace
 
-tessel::Logger& GlobalLogger() { return *Slot(); }
+tessel::Logger& GlobalLogger() {
+  return *Slot();
+}
 
 tessel::Logger& NewGlobalLogger() {
   Slot() = std::make_unique<tessel::Logger>();

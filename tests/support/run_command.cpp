@@ -77,7 +77,10 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::string
       if (r > 0) {
         target.append(buf, static_cast<std::size_t>(r));
       } else {
-        if (fds[i].fd == outPipe[0]) outOpen = false; else errOpen = false;
+        if (fds[i].fd == outPipe[0])
+          outOpen = false;
+        else
+          errOpen = false;
       }
     }
   }
