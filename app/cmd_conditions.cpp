@@ -67,12 +67,7 @@ int Run(const ConditionsOptions& options) {
     }
   }
   std::cout << (conditions.Evaluate(fields) ? "true" : "false") << "\n";
-  std::cout.flush();
-  if (!std::cout) {
-    std::cerr << "error: the result could not be written to standard output\n";
-    return kExitSomeFailed;
-  }
-  return kExitSuccess;
+  return FinishOutput();
 }
 
 const bool registered = RegisterCommand(

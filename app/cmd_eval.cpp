@@ -74,12 +74,7 @@ int Run(const EvalOptions& options) {
       std::cout << value << "\n";
     }
   }
-  std::cout.flush();
-  if (!std::cout) {
-    std::cerr << "error: the result could not be written to standard output\n";
-    return kExitSomeFailed;
-  }
-  return kExitSuccess;
+  return FinishOutput();
 }
 
 const bool registered = RegisterCommand(

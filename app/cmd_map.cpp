@@ -67,12 +67,7 @@ int Run(const MapOptions& options) {
   } else {
     for (const auto& item : out) std::cout << item.Name() << "=" << item.Value() << "\n";
   }
-  std::cout.flush();
-  if (!std::cout) {
-    std::cerr << "error: the result could not be written to standard output\n";
-    return kExitSomeFailed;
-  }
-  return kExitSuccess;
+  return FinishOutput();
 }
 
 const bool registered =

@@ -33,6 +33,11 @@ struct CommandInfo {
   CommandSetup setup;
 };
 
+// Flushes standard output at the end of a command: kExitSuccess, or a message
+// on stderr and kExitSomeFailed when the output could not be written (a full
+// disk, a closed pipe).
+int FinishOutput();
+
 // Called from a static initialiser in each command file.
 bool RegisterCommand(int order, std::string name, std::string description, CommandSetup setup);
 const std::vector<CommandInfo>& RegisteredCommands();

@@ -26,6 +26,15 @@ const std::vector<CommandInfo>& RegisteredCommands() {
   return Registry();
 }
 
+int FinishOutput() {
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "error: the result could not be written to standard output\n";
+    return kExitSomeFailed;
+  }
+  return kExitSuccess;
+}
+
 }  // namespace quillon::app
 
 int main(int argc, char** argv) {
