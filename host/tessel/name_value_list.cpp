@@ -1,18 +1,60 @@
 #include "host/tessel/name_value_list.h"
 
 #include "platform/error.h"
-#include "platform/text.h"
 
 namespace tessel {
 
 namespace {
-std::string Key(std::string_view name) {
-  return platform::text::LCase(name);
+
+// Folds the byte at `i` the way platform::text::LCase folds characters:
+// ASCII A-Z, and the Latin-1 capitals U+00C0..U+00DE (but U+00D7), whose
+// UTF-8 form is C3 80..C3 9E. `afterC3` says the previous byte was a C3 lead
+// byte (C3 is never a continuation byte, so this holds for any input).
+inline unsigned char FoldByte(unsigned char b, bool afterC3) noexcept {
+  if (b >= 'A' && b <= 'Z') return static_cast<unsigned char>(b + 32);
+  if (afterC3 && b >= 0x80 && b <= 0x9E && b != 0x97) return static_cast<unsigned char>(b + 32);
+  return b;
 }
+
+// Calls `f` with every folded byte of `name`.
+template <typename F>
+inline void ForEachFolded(std::string_view name, F&& f) noexcept {
+  bool afterC3 = false;
+  for (const char c : name) {
+    const auto b = static_cast<unsigned char>(c);
+    f(FoldByte(b, afterC3));
+    afterC3 = b == 0xC3;
+  }
+}
+
 }  // namespace
 
+std::size_t NameValueList::FoldedHash::operator()(std::string_view name) const noexcept {
+  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+  ForEachFolded(name, [&](unsigned char b) {
+    h ^= b;
+    h *= 1099511628211ull;
+  });
+  return static_cast<std::size_t>(h);
+}
+
+bool NameValueList::FoldedEqual::operator()(std::string_view a, std::string_view b) const noexcept {
+  // Folding never changes the byte length of a name.
+  if (a.size() != b.size()) return false;
+  bool aAfterC3 = false;
+  bool bAfterC3 = false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto ca = static_cast<unsigned char>(a[i]);
+    const auto cb = static_cast<unsigned char>(b[i]);
+    if (FoldByte(ca, aAfterC3) != FoldByte(cb, bAfterC3)) return false;
+    aAfterC3 = ca == 0xC3;
+    bAfterC3 = cb == 0xC3;
+  }
+  return true;
+}
+
 const NameValue& NameValueList::Add(std::string_view name, std::string_view value) {
-  auto [it, inserted] = index_.try_emplace(Key(name), items_.size());
+  auto [it, inserted] = index_.try_emplace(std::string(name), items_.size());
   if (!inserted) {
     NameValue& item = items_[it->second];
     item.value_.assign(value);
@@ -63,7 +105,7 @@ std::string NameValueList::ToString(std::string_view pairDelimiter,
 }
 
 const NameValue* NameValueList::Item(std::string_view name) const {
-  const auto it = index_.find(Key(name));
+  const auto it = index_.find(name);
   return it == index_.end() ? nullptr : &items_[it->second];
 }
 
@@ -84,11 +126,11 @@ std::string NameValueList::ValueOr(std::string_view name, std::string_view fallb
 }
 
 bool NameValueList::Exists(std::string_view name) const {
-  return index_.find(Key(name)) != index_.end();
+  return index_.find(name) != index_.end();
 }
 
 void NameValueList::Remove(std::string_view name) {
-  const auto it = index_.find(Key(name));
+  const auto it = index_.find(name);
   if (it == index_.end()) return;
   const std::size_t at = it->second;
   index_.erase(it);

@@ -88,9 +88,20 @@ class TESSEL_API NameValueList {
   const_iterator end() const noexcept { return items_.end(); }
 
  private:
+  // Hash and equality that fold letter case on the fly, so that lookups
+  // with a string_view neither allocate nor copy the name.
+  struct FoldedHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept;
+  };
+  struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept;
+  };
+
   std::vector<NameValue> items_;
-  // Folded name -> 0-based index into items_.
-  std::unordered_map<std::string, std::size_t> index_;
+  // Name (as first added) -> 0-based index into items_.
+  std::unordered_map<std::string, std::size_t, FoldedHash, FoldedEqual> index_;
 };
 
 }  // namespace tessel

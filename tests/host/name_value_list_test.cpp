@@ -2,11 +2,14 @@
 // form both ways, and names that ignore letter case (ASCII and Latin-1).
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "host/tessel/name_value_list.h"
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace tessel {
 namespace {
@@ -69,6 +72,28 @@ TEST(NameValueList, NamesIgnoreLetterCaseIncludingLatin1) {
     const NameValue* item = list.Item(row.name);
     EXPECT_EQ(item != nullptr, row.found);  // Item agrees with Exists
     EXPECT_EQ(list.ValueOr(row.name, "none"), row.found ? row.value : "none");
+  }
+}
+
+TEST(NameValueList, NameMatchingAgreesWithTheTextHelpersOnAnyBytes) {
+  // Lookups fold case byte by byte without allocating; they must agree with
+  // platform::text::LCase on every input, broken UTF-8 included.
+  const std::string alphabet[] = {"a",    "A",    "\xC3", "\x80",     "\x9E",
+                                  "\x97", "\xA0", "\xBE", "\xC3\x89", "\xC3\xA9"};
+  std::mt19937 random(7);
+  auto make = [&] {
+    std::string s;
+    const int n = static_cast<int>(random() % 6);
+    for (int i = 0; i < n; ++i) s += alphabet[random() % std::size(alphabet)];
+    return s;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    const std::string a = make();
+    const std::string b = make();
+    NameValueList list;
+    list.Add(a, "x");
+    SCOPED_TRACE(testing::PrintToString(a) + " / " + testing::PrintToString(b));
+    EXPECT_EQ(list.Exists(b), platform::text::LCase(a) == platform::text::LCase(b));
   }
 }
 
