@@ -150,7 +150,9 @@ Json Parse(std::string_view text, const std::string& file) {
   } catch (const KeyTracker::DuplicateKey&) {
     throw HostFileError(file, tracker.DuplicatePointer(),
                         "the key \"" + tracker.DuplicateKeyName() + "\" is written twice");
-  } catch (const nlohmann::json::parse_error& e) {
+  } catch (const nlohmann::json::exception& e) {
+    // Mostly parse_error; a number too large for a double (1e999) comes as
+    // out_of_range.
     throw HostFileError(file, "", "not valid JSON: " + WithoutExceptionPrefix(e.what()));
   }
 }

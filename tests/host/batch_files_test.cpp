@@ -176,7 +176,8 @@ TEST(BatchClassFile, BrokenInputIsRefusedWithPlaceAndProblem) {
       {__LINE__, "{\"name\": \"x\",", "", "not valid JSON"},
       {__LINE__, "{\"name\": \"x\"}\n}", "", "line 2"},
       {__LINE__, "[]", "/", "must be an object, not an array"},
-      {__LINE__, "{\"name\": \"\xff\"}", "", "not valid JSON"},  // not UTF-8
+      {__LINE__, "{\"name\": \"\xff\"}", "", "not valid JSON"},    // not UTF-8
+      {__LINE__, "{\"name\": -2e1474836}", "", "not valid JSON"},  // beyond any double
       {__LINE__, ClassWith("\"name\": \"Claims\",", ""), "/", "\"name\" is missing"},
       {__LINE__, ClassWith("\"name\": \"Claims\"", "\"name\": 5"), "/name", "must be text"},
       {__LINE__, ClassWith("\"name\": \"Claims\"", "\"name\": \"a\", \"name\": \"b\""), "/name",
