@@ -1,5 +1,7 @@
 #include "host/tessel/name_value_list.h"
 
+#include <cstring>
+
 #include "platform/error.h"
 
 namespace tessel {
@@ -29,16 +31,40 @@ inline void ForEachFolded(std::string_view name, F&& f) noexcept {
 
 }  // namespace
 
-std::size_t NameValueList::FoldedHash::operator()(std::string_view name) const noexcept {
-  std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+std::size_t detail::FoldedHash::operator()(std::string_view name) const noexcept {
+  // Names are hashed on every lookup, so pure-ASCII names (nearly all of
+  // them) are folded and mixed eight bytes at a time. A name with a byte
+  // of 0x80 or above can never fold-equal an ASCII name, so the two kinds
+  // may hash differently.
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  const std::size_t n = name.size();
+  std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+  std::size_t i = 0;
+  for (; i < n; i += 8) {
+    std::uint64_t chunk = 0;
+    std::memcpy(&chunk, name.data() + i, n - i < 8 ? n - i : 8);
+    if ((chunk & kHigh) != 0) break;
+    // High bit of each byte: at or above 'A', and above 'Z'.
+    const std::uint64_t geA = (chunk & kLow7) + kOnes * (0x80 - 'A');
+    const std::uint64_t gtZ = (chunk & kLow7) + kOnes * (0x7F - 'Z');
+    const std::uint64_t upper = geA & ~gtZ & kHigh;
+    chunk |= upper >> 2;  // 0x80 >> 2 == 0x20, the case bit
+    h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 29;
+  }
+  if (i >= n) return static_cast<std::size_t>(h);
+
+  std::uint64_t f = 1469598103934665603ull;  // FNV-1a over the folded bytes
   ForEachFolded(name, [&](unsigned char b) {
-    h ^= b;
-    h *= 1099511628211ull;
+    f ^= b;
+    f *= 1099511628211ull;
   });
-  return static_cast<std::size_t>(h);
+  return static_cast<std::size_t>(f);
 }
 
-bool NameValueList::FoldedEqual::operator()(std::string_view a, std::string_view b) const noexcept {
+bool detail::FoldedEqual::operator()(std::string_view a, std::string_view b) const noexcept {
   // Folding never changes the byte length of a name.
   if (a.size() != b.size()) return false;
   bool aAfterC3 = false;

@@ -33,6 +33,30 @@
 
 namespace tessel {
 
+namespace detail {
+// Hash and equality that fold letter case on the fly, so that lookups with a
+// string_view neither allocate nor copy the name.
+struct TESSEL_API FoldedHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view name) const noexcept;
+};
+struct TESSEL_API FoldedEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const noexcept;
+};
+}  // namespace detail
+
+}  // namespace tessel
+
+#if defined(__GLIBCXX__)
+// libstdc++ hashes a neighbouring node again to find where a bucket ends
+// unless hash codes are cached; a folding hash is not trivial, so cache them.
+template <>
+struct std::__is_fast_hash<tessel::detail::FoldedHash> : std::false_type {};
+#endif
+
+namespace tessel {
+
 class TESSEL_API NameValue {
  public:
   NameValue() = default;
@@ -88,20 +112,9 @@ class TESSEL_API NameValueList {
   const_iterator end() const noexcept { return items_.end(); }
 
  private:
-  // Hash and equality that fold letter case on the fly, so that lookups
-  // with a string_view neither allocate nor copy the name.
-  struct FoldedHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view name) const noexcept;
-  };
-  struct FoldedEqual {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const noexcept;
-  };
-
   std::vector<NameValue> items_;
   // Name (as first added) -> 0-based index into items_.
-  std::unordered_map<std::string, std::size_t, FoldedHash, FoldedEqual> index_;
+  std::unordered_map<std::string, std::size_t, detail::FoldedHash, detail::FoldedEqual> index_;
 };
 
 }  // namespace tessel
