@@ -140,13 +140,7 @@ const HostValue& FileHost::ReleasedValues::Item(std::int32_t position) const {
 void FileHost::ReportError(std::int32_t a, std::int32_t b, std::int32_t c,
                            const std::string& description, const std::string& source,
                            std::int32_t number) {
-  HostErrorRecord record;
-  record.A = a;
-  record.B = b;
-  record.C = c;
-  record.Description = description;
-  record.Source = source;
-  record.Number = number;
+  HostErrorRecord record{a, b, c, description, source, number, {}, {}};
   record.BatchId = batch_.Id;
   if (const BatchDocument* document = Current()) record.DocumentId = document->Id;
   errorLog_.Record(std::move(record));

@@ -43,13 +43,7 @@ void FileSetupData::Apply() {
 void FileSetupData::ReportError(std::int32_t a, std::int32_t b, std::int32_t c,
                                 const std::string& description, const std::string& source,
                                 std::int32_t number) {
-  HostErrorRecord record;
-  record.A = a;
-  record.B = b;
-  record.C = c;
-  record.Description = description;
-  record.Source = source;
-  record.Number = number;
+  HostErrorRecord record{a, b, c, description, source, number, {}, {}};
   errorLog_.Record(std::move(record));
 }
 
