@@ -25,7 +25,7 @@
 #include "app/command.h"
 #include "host/file_host.h"
 #include "platform/native_path.h"
-#include "release/hvo_release_script.h"
+#include "release/release_script.h"
 
 namespace quillon::app {
 namespace {
@@ -120,7 +120,7 @@ int Run(const ReleaseOptions& options) {
   // lists the failures instead.
   host.SetEchoMessages(!terminal);
 
-  HvoReleaseScript script;
+  ReleaseScript script;
   script.SetDocumentData(&host);
   const std::int32_t total = host.DocumentCount();
 
@@ -167,7 +167,7 @@ int Run(const ReleaseOptions& options) {
     std::cout << "the output could not be written:\n";
     PrintReports(host, closeErrors, host.Errors().size());
   }
-  const std::vector<std::string>& written = script.m_oBatchData()->gOutputFilesWritten;
+  const std::vector<std::string>& written = script.Batch()->outputFilesWritten;
   std::cout << "output files written: " << written.size() << "\n";
   for (const std::string& file : written) std::cout << "  " << platform::ToNativePath(file) << "\n";
   std::cout.flush();

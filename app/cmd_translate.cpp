@@ -24,9 +24,9 @@
 #include "app/field_args.h"
 #include "host/host_release_data.h"
 #include "platform/error.h"
-#include "release/cls_batch_data.h"
-#include "release/cls_vora_action.h"
-#include "release/vora_edi_output.h"
+#include "release/batch_output.h"
+#include "release/batch_state.h"
+#include "release/document_pipeline.h"
 
 namespace quillon::app {
 namespace {
@@ -97,17 +97,17 @@ int Run(const TranslateOptions& options) {
       std::make_shared<tessel::NameValueList>(ReadFields(options.fieldArgs, options.fieldsFile));
 
   PreviewHost host(options.mappings);
-  auto batch = std::make_shared<clsBatchData>();
-  clsVoraAction action;
-  action.SetBatchData(batch);
-  InitBatchStatus(host, *batch);
-  AddRecordToBatchDocStatus(host, *batch);
+  auto batch = std::make_shared<BatchState>();
+  DocumentPipeline pipeline;
+  pipeline.SetBatch(batch);
+  ResetBatchStatus(host, *batch);
+  AddDocumentStatus(host, *batch);
   // The same calls as a release of the document: the three levels with
   // service lines, then the record stage into the (in-memory) batch text.
-  fields = action.GetVoraFields(host, fields, true);
-  action.ProcessDocument(fields, host);
-  const bool written = batch->clnBatchDocStatus->Item(BatchDocStatusKey(1))->WrittenToOutputFile;
-  const std::string& record = batch->gsString;
+  fields = pipeline.TranslateDocument(host, fields, true);
+  pipeline.AppendDocumentRecord(fields, host);
+  const bool written = batch->documentStatus->Item(DocumentStatusKey(1))->writtenToOutputFile;
+  const std::string& record = batch->batchText;
 
   if (options.json) {
     using Json = nlohmann::ordered_json;

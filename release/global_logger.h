@@ -1,4 +1,4 @@
-// The release side's one logger object (per loaded library). PrepareEDI and
+// The release side's one logger object (per loaded library). PrepareRun and
 // the setup script replace it; before that it is a logger with logging off.
 #pragma once
 

@@ -1,5 +1,5 @@
 // Whole-release benchmark: N claim documents released in per-batch mode
-// through HvoReleaseScript, as the host drives it, into one output file.
+// through ReleaseScript, as the host drives it, into one output file.
 //
 //   release_throughput [--logging] [N ...]      (default N: 1000 10000 100000)
 //
@@ -32,9 +32,9 @@
 #include <vector>
 
 #include "host/file_host.h"
-#include "release/cls_batch_data.h"
-#include "release/hvo_release_script.h"
+#include "release/batch_state.h"
 #include "release/mapping_file_cache.h"
+#include "release/release_script.h"
 
 namespace {
 
@@ -178,7 +178,7 @@ Result RunRelease(long long documents, bool logging) {
                       {"Enable Logging", logging ? "1" : "0"}};
   BenchHost host(std::move(forms), std::move(properties));
 
-  quillon::HvoReleaseScript script;
+  quillon::ReleaseScript script;
   script.SetDocumentData(&host);
   const double cpuStart = CpuSeconds();
   const auto start = std::chrono::steady_clock::now();
@@ -196,8 +196,8 @@ Result RunRelease(long long documents, bool logging) {
   result.seconds = std::chrono::duration<double>(stop - start).count();
   result.cpuSeconds = cpuStop - cpuStart;
   result.failures = host.failures + (status != 0 ? 1 : 0);
-  result.mappingReads = script.m_oBatchData()->MappingCache().Reads();
-  for (const std::string& file : script.m_oBatchData()->gOutputFilesWritten) {
+  result.mappingReads = script.Batch()->MappingCache().Reads();
+  for (const std::string& file : script.Batch()->outputFilesWritten) {
     std::string native = file;
     for (char& c : native) {
       if (c == '\\') c = '/';

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/error.h"
-#include "release/cls_vora_action.h"
+#include "release/document_pipeline.h"
 #include "release/expression_cache.h"
 #include "release_fixtures.h"
 
 namespace {
 
-using quillon::clsVoraAction;
+using quillon::DocumentPipeline;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 tessel::NameValueList ListOf(const Pairs& pairs) {
@@ -28,7 +28,7 @@ Pairs With(Pairs base, const Pairs& more) {
   return base;
 }
 
-TEST(PopulateServiceLines, RequirementForms) {
+TEST(ServiceLineColumn, RequirementForms) {
   struct Row {
     int line;
     Pairs fields;
@@ -107,27 +107,27 @@ TEST(PopulateServiceLines, RequirementForms) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
-    clsVoraAction action;
-    const tessel::NameValueList res = action.PopulateServiceLines(
+    DocumentPipeline pipeline;
+    const tessel::NameValueList res = pipeline.ServiceLineColumn(
         "_ServiceLineValue1", "_ServiceLineReqFields1", ListOf(row.fields));
     EXPECT_EQ(res.ToString(";", "="), row.populated);
   }
 }
 
-TEST(PopulateServiceLines, RowNumbersInTheColumnTemplate) {
+TEST(ServiceLineColumn, RowNumbersInTheColumnTemplate) {
   const tessel::NameValueList fields =
       ListOf({{"_ServiceTableDelimiter", ","},
               {"Code", "A,B"},
               {"_ServiceLineReqFields1", "Code"},
               {"_ServiceLineValue1", "(Code:index{&n:\\,})#&n+1/&n"}});
-  clsVoraAction action;
-  EXPECT_EQ(action.PopulateServiceLines("_ServiceLineValue1", "_ServiceLineReqFields1", fields)
+  DocumentPipeline pipeline;
+  EXPECT_EQ(pipeline.ServiceLineColumn("_ServiceLineValue1", "_ServiceLineReqFields1", fields)
                 .ToString(";", "="),
             "Halvo_PopulateServiceLines_TotalLine=2;_ServiceLineValue1_1=A#1/0;"
             "_ServiceLineValue1_2=B#2/1");
 }
 
-TEST(PopulateServiceLines, Failures) {
+TEST(ServiceLineColumn, Failures) {
   struct Row {
     int line;
     Pairs fields;
@@ -176,9 +176,9 @@ TEST(PopulateServiceLines, Failures) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
-    clsVoraAction action;
+    DocumentPipeline pipeline;
     try {
-      action.PopulateServiceLines(row.fieldName, "_ServiceLineReqFields1", ListOf(row.fields));
+      pipeline.ServiceLineColumn(row.fieldName, "_ServiceLineReqFields1", ListOf(row.fields));
       FAIL() << "expected a failure";
     } catch (const platform::Error& e) {
       EXPECT_EQ(e.Number(), row.number);
@@ -189,15 +189,15 @@ TEST(PopulateServiceLines, Failures) {
   }
 }
 
-TEST(PopulateServiceLines, MissingOrEmptyColumnGivesEmptyCells) {
+TEST(ServiceLineColumn, MissingOrEmptyColumnGivesEmptyCells) {
   // Only a field that has a value but too few cells fails.
   for (const char* mod : {static_cast<const char*>(""), static_cast<const char*>(nullptr)}) {
     SCOPED_TRACE(mod ? "empty" : "missing");
     Pairs fields = With(kCodeColumn, {{"Code", "A|B|C"}, {"_ServiceLineReqFields1", "Code~!Mod"}});
     if (mod) fields.emplace_back("Mod", mod);
-    clsVoraAction action;
+    DocumentPipeline pipeline;
     EXPECT_EQ(
-        action.PopulateServiceLines("_ServiceLineValue1", "_ServiceLineReqFields1", ListOf(fields))
+        pipeline.ServiceLineColumn("_ServiceLineValue1", "_ServiceLineReqFields1", ListOf(fields))
             .Count(),
         4);
   }
@@ -277,17 +277,17 @@ TEST(GenerateServiceLines, BuildsOneLinePerRow) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
-    clsVoraAction action;
-    EXPECT_EQ(action.GenerateServiceLines(ListOf(row.fields)), row.lines);
+    DocumentPipeline pipeline;
+    EXPECT_EQ(pipeline.GenerateServiceLines(ListOf(row.fields)), row.lines);
   }
 }
 
 TEST(GenerateServiceLines, KeptExpressionsGiveTheSameLines) {
-  // With batch data the parsed row expressions are kept between documents.
-  auto batch = std::make_shared<quillon::clsBatchData>();
-  clsVoraAction kept;
-  kept.SetBatchData(batch);
-  clsVoraAction fresh;
+  // With batch state the parsed row expressions are kept between documents.
+  auto batch = std::make_shared<quillon::BatchState>();
+  DocumentPipeline kept;
+  kept.SetBatch(batch);
+  DocumentPipeline fresh;
   for (const char* codes : {"A|B|C", "X|Y", "A|B|C"}) {
     SCOPED_TRACE(codes);
     const tessel::NameValueList fields =
@@ -320,14 +320,14 @@ TEST(GenerateServiceLines, ValuesPassThroughTheListTextForm) {
       ListOf(With(kCodeColumn, {{"Code", "a;b|c=d"},
                                 {"_ServiceLineReqFields1", "Code"},
                                 {"_ServiceLineOutput", "<(_ServiceLineValue1_&n)>"}}));
-  clsVoraAction action;
-  EXPECT_EQ(action.GenerateServiceLines(fields), "<a><c=d>");
+  DocumentPipeline pipeline;
+  EXPECT_EQ(pipeline.GenerateServiceLines(fields), "<a><c=d>");
 }
 
 TEST(GenerateServiceLines, LogsRequirementsRowsAndOutput) {
   release_testing::ScopedLog log;
-  clsVoraAction action;
-  action.GenerateServiceLines(
+  DocumentPipeline pipeline;
+  pipeline.GenerateServiceLines(
       ListOf(With(kCodeColumn, {{"Code", "A|"}, {"_ServiceLineReqFields1", "Code"}})));
   const std::vector<std::string> expected = {
       "POpulateServiceLInes, --ReqFieldName---------_ServiceLineReqFields1 : value : Code",

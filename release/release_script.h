@@ -1,4 +1,4 @@
-// HvoReleaseScript: the object the capture host drives when it releases a
+// ReleaseScript: the object the capture host drives when it releases a
 // batch.
 //
 //   script.SetDocumentData(&host);
@@ -20,7 +20,7 @@
 //   "Enable Logging"     true/false (any case) or a number, 0 being false
 //   "Working Directory"  where the output file is built; checked or created
 //                        for every document
-//   "Mappings Directory" read by the pipeline (clsVoraAction)
+//   "Mappings Directory" read by the pipeline (DocumentPipeline)
 //
 // A document that fails leaves no trace in the output: what its record stage
 // added to the batch (record text, counts, a header set it filled) is taken
@@ -37,24 +37,24 @@
 #include "host/host_release_data.h"
 #include "platform/error.h"
 #include "quillon_export.h"
-#include "release/cls_batch_data.h"
-#include "release/cls_vora_action.h"
+#include "release/batch_state.h"
+#include "release/document_pipeline.h"
 
 namespace quillon {
 
-class QUILLON_API HvoReleaseScript {
+class QUILLON_API ReleaseScript {
  public:
-  HvoReleaseScript();
-  ~HvoReleaseScript();
-  HvoReleaseScript(const HvoReleaseScript&) = delete;
-  HvoReleaseScript& operator=(const HvoReleaseScript&) = delete;
+  ReleaseScript();
+  ~ReleaseScript();
+  ReleaseScript(const ReleaseScript&) = delete;
+  ReleaseScript& operator=(const ReleaseScript&) = delete;
 
   // The host's release data; set before OpenScript. Not owned.
   HostReleaseData* DocumentData() const noexcept { return documentData_; }
   void SetDocumentData(HostReleaseData* data) noexcept { documentData_ = data; }
 
   // Public and not used by the operations.
-  std::int32_t m_lngDocumentCount = 0;
+  std::int32_t documentCount = 0;
 
   std::int32_t CloseScript();
   std::int32_t OpenScript();
@@ -62,18 +62,16 @@ class QUILLON_API HvoReleaseScript {
 
   // The batch state, created on first use and kept for the life of the
   // script object.
-  const std::shared_ptr<clsBatchData>& m_oBatchData();
-  void Set_m_oBatchData(std::shared_ptr<clsBatchData> batchData) {
-    batchData_ = std::move(batchData);
-  }
+  const std::shared_ptr<BatchState>& Batch();
+  void SetBatch(std::shared_ptr<BatchState> batch) { batch_ = std::move(batch); }
 
   // Write the output file (FinalizeBatchRelease) and start a new pipeline;
   // failures are reported and raised as 6800 "CreateEDI".
-  void CreateEDI();
+  void DeliverOutput();
   // Start logging, a new pipeline and the batch status; failures are reported
   // and raised as 6801 "PrepareEDI" (6802 inside when the log directory
   // cannot be created).
-  void PrepareEDI();
+  void PrepareRun();
 
   // The working and output directories are checked for every document: the
   // directory must exist (it is created otherwise) and take a new file. The
@@ -86,7 +84,7 @@ class QUILLON_API HvoReleaseScript {
   static std::chrono::milliseconds DirectoryProbeInterval() noexcept;
 
   // State that the operations keep, for callers that watch a run.
-  clsVoraAction* Pipeline() const noexcept { return pipeline_.get(); }
+  DocumentPipeline* Pipeline() const noexcept { return pipeline_.get(); }
   bool BatchErrorFlag() const noexcept { return batchError_; }
   std::int32_t DocumentCounter() const noexcept { return documentCounter_; }
   const FieldList& CurrentFields() const noexcept { return currentFields_; }
@@ -101,8 +99,8 @@ class QUILLON_API HvoReleaseScript {
   void EnsureWritableDirectory(const std::string& directory);
 
   HostReleaseData* documentData_ = nullptr;
-  std::shared_ptr<clsBatchData> batchData_;
-  std::unique_ptr<clsVoraAction> pipeline_;
+  std::shared_ptr<BatchState> batch_;
+  std::unique_ptr<DocumentPipeline> pipeline_;
   bool batchError_ = false;
   FieldList currentFields_;
   std::int32_t documentCounter_ = 0;

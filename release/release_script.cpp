@@ -1,17 +1,17 @@
-#include "release/hvo_release_script.h"
+#include "release/release_script.h"
 
 #include <atomic>
 #include <optional>
 
 #include "platform/error.h"
 #include "platform/os_services.h"
+#include "release/batch_output.h"
 #include "release/custom_properties.h"
 #include "release/file_routines.h"
 #include "release/global_logger.h"
 #include "release/library_location.h"
 #include "release/release_errors.h"
 #include "release/release_log.h"
-#include "release/vora_edi_output.h"
 
 namespace quillon {
 
@@ -26,18 +26,18 @@ std::atomic<std::int64_t> probeIntervalMs{1000};
 
 }  // namespace
 
-void HvoReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds interval) noexcept {
+void ReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds interval) noexcept {
   probeIntervalMs = interval.count() < 0 ? 0 : interval.count();
 }
 
-std::chrono::milliseconds HvoReleaseScript::DirectoryProbeInterval() noexcept {
+std::chrono::milliseconds ReleaseScript::DirectoryProbeInterval() noexcept {
   return std::chrono::milliseconds(probeIntervalMs.load());
 }
 
 // An existing directory is probed for write access (error 6000 when it
 // refuses), a missing one is created (a failure to create shows later, when
 // something is written there).
-void HvoReleaseScript::EnsureWritableDirectory(const std::string& directory) {
+void ReleaseScript::EnsureWritableDirectory(const std::string& directory) {
   if (!DirectoryExists(directory)) {
     probed_.erase(directory);
     CreateDirectoryTree(directory);
@@ -54,11 +54,11 @@ void HvoReleaseScript::EnsureWritableDirectory(const std::string& directory) {
 // What the record stage of one document may change in the batch state, taken
 // before it starts so that a failing document can be taken back out. The
 // batch text is only ever appended to, so its length is enough to restore it.
-struct HvoReleaseScript::RecordStageSnapshot {
+struct ReleaseScript::RecordStageSnapshot {
   bool taken = false;
   std::size_t textLength = 0;
-  std::int32_t gsCount = 0;
-  std::int32_t gbDocCount = 0;
+  std::int32_t recordCount = 0;
+  std::int32_t documentCount = 0;
   std::int32_t documentCounter = 0;
   std::string currentRecord;
   // Set when this document filled the header set: the set as it was before.
@@ -70,15 +70,15 @@ struct HvoReleaseScript::RecordStageSnapshot {
   bool finalisationStarted = false;
 };
 
-HvoReleaseScript::HvoReleaseScript() = default;
-HvoReleaseScript::~HvoReleaseScript() = default;
+ReleaseScript::ReleaseScript() = default;
+ReleaseScript::~ReleaseScript() = default;
 
-const std::shared_ptr<clsBatchData>& HvoReleaseScript::m_oBatchData() {
-  if (!batchData_) batchData_ = std::make_shared<clsBatchData>();
-  return batchData_;
+const std::shared_ptr<BatchState>& ReleaseScript::Batch() {
+  if (!batch_) batch_ = std::make_shared<BatchState>();
+  return batch_;
 }
 
-HostReleaseData& HvoReleaseScript::Host() const {
+HostReleaseData& ReleaseScript::Host() const {
   if (documentData_ == nullptr) {
     throw platform::Error(internal::kObjectNotSet, "HvoReleaseScript",
                           "The release script has no DocumentData");
@@ -86,13 +86,13 @@ HostReleaseData& HvoReleaseScript::Host() const {
   return *documentData_;
 }
 
-void HvoReleaseScript::NewPipeline() {
-  pipeline_ = std::make_unique<clsVoraAction>();
-  pipeline_->SetBatchData(m_oBatchData());
+void ReleaseScript::NewPipeline() {
+  pipeline_ = std::make_unique<DocumentPipeline>();
+  pipeline_->SetBatch(Batch());
 }
 
-void HvoReleaseScript::ReportFailure(const std::string& procedure, const platform::Error& e,
-                                     bool showMessage) {
+void ReleaseScript::ReportFailure(const std::string& procedure, const platform::Error& e,
+                                  bool showMessage) {
   GlobalLogger().LogError(procedure, e.Source(), e.Description());
   if (documentData_ == nullptr) return;
   try {
@@ -103,7 +103,7 @@ void HvoReleaseScript::ReportFailure(const std::string& procedure, const platfor
   }
 }
 
-std::int32_t HvoReleaseScript::OpenScript() {
+std::int32_t ReleaseScript::OpenScript() {
   std::string mode;
   try {
     mode = GetCustomPropertyValue(Host().CustomProperties(), "EDI Output");
@@ -113,7 +113,7 @@ std::int32_t HvoReleaseScript::OpenScript() {
   }
   if (mode != kOneEdiPerBatch) return 0;
   try {
-    PrepareEDI();
+    PrepareRun();
     return 0;
   } catch (const std::exception& caught) {
     ReportFailure("OpenScript", internal::AsError(caught, "OpenScript"), false);
@@ -121,7 +121,7 @@ std::int32_t HvoReleaseScript::OpenScript() {
   }
 }
 
-void HvoReleaseScript::PrepareEDI() {
+void ReleaseScript::PrepareRun() {
   try {
     tessel::Logger& logger = NewGlobalLogger();
     HostReleaseData& host = Host();
@@ -147,8 +147,8 @@ void HvoReleaseScript::PrepareEDI() {
     LogLine(2, 1, ">>>> Opening Batch: ", host.BatchId(), ", ClassName: ", host.BatchId());
     NewPipeline();
     currentFields_ = std::make_shared<tessel::NameValueList>();
-    currentFields_ = pipeline_->InitialiseFields(host, currentFields_);
-    InitBatchStatus(host, *m_oBatchData());
+    currentFields_ = pipeline_->AddBatchFields(host, currentFields_);
+    ResetBatchStatus(host, *Batch());
   } catch (const std::exception& caught) {
     const platform::Error e = internal::AsError(caught, "PrepareEDI");
     ReportFailure("PrepareEDI", e, false);
@@ -156,7 +156,7 @@ void HvoReleaseScript::PrepareEDI() {
   }
 }
 
-std::int32_t HvoReleaseScript::ReleaseDoc() {
+std::int32_t ReleaseScript::ReleaseDoc() {
   RecordStageSnapshot snapshot;
   bool statusAdded = false;
   std::int32_t documentId = 0;
@@ -165,7 +165,7 @@ std::int32_t HvoReleaseScript::ReleaseDoc() {
     const std::string mode = GetCustomPropertyValue(host.CustomProperties(), "EDI Output");
     if (mode == kOneEdiPerDocument) {
       try {
-        PrepareEDI();
+        PrepareRun();
       } catch (const std::exception& caught) {
         ReportFailure("ReleaseDoc", internal::AsError(caught, "ReleaseDoc"), true);
         return -1;
@@ -182,13 +182,13 @@ std::int32_t HvoReleaseScript::ReleaseDoc() {
     LogLine(0, 2, "Releasing Doc (ID): ", documentId, ", After copying images :");
     currentFields_ = std::make_shared<tessel::NameValueList>();
 
-    clsBatchData& batch = *m_oBatchData();
-    AddRecordToBatchDocStatus(host, batch);
+    BatchState& batch = *Batch();
+    AddDocumentStatus(host, batch);
     statusAdded = true;
     LogLine(2, 1, "Entered HvoRelease.ReleaseDoc: Trying to add setup fields");
     if (!pipeline_) internal::RaiseNotPrepared("ReleaseDoc");
-    currentFields_ = pipeline_->AddSetupFields(host, currentFields_);
-    currentFields_ = pipeline_->GetVoraFields(host, currentFields_, true);
+    currentFields_ = pipeline_->AddReleasedValues(host, currentFields_);
+    currentFields_ = pipeline_->TranslateDocument(host, currentFields_, true);
     if (!currentFields_) {
       throw platform::Error(internal::kObjectNotSet, "ReleaseDoc",
                             "The translation returned no field list");
@@ -201,26 +201,26 @@ std::int32_t HvoReleaseScript::ReleaseDoc() {
 
     // The record stage: from here on the document changes the batch.
     snapshot.taken = true;
-    snapshot.textLength = batch.gsString.size();
-    snapshot.gsCount = batch.gsCount;
-    snapshot.gbDocCount = batch.gbDocCount;
+    snapshot.textLength = batch.batchText.size();
+    snapshot.recordCount = batch.recordCount;
+    snapshot.documentCount = batch.documentCount;
     snapshot.documentCounter = documentCounter_;
-    snapshot.currentRecord = batch.gCurrentRecord;
-    ++batch.gsCount;
+    snapshot.currentRecord = batch.currentRecord;
+    ++batch.recordCount;
     ++documentCounter_;
-    pipeline_->ProcessDocument(currentFields_, host);
+    pipeline_->AppendDocumentRecord(currentFields_, host);
 
     const tessel::NameValueList& fields = *currentFields_;
     std::string headerText;
     if (const tessel::NameValue* header = fields.Item(std::string_view("_header"))) {
-      LogLine(1, 1, "[ReleaseDoc]", " Writing header  ", batch.gsOutputFullPathAndName);
+      LogLine(1, 1, "[ReleaseDoc]", " Writing header  ", batch.workingFilePath);
       headerText = header->Value();
     }
-    if (!batch.objHeaderCol) batch.objHeaderCol = std::make_unique<tessel::NameValueList>();
-    if (!batch.objHeaderCol->Exists("DOCTYPE")) {
+    if (!batch.headerSet) batch.headerSet = std::make_unique<tessel::NameValueList>();
+    if (!batch.headerSet->Exists("DOCTYPE")) {
       snapshot.filledHeader = true;
-      snapshot.headerBefore = *batch.objHeaderCol;
-      tessel::NameValueList& headerSet = *batch.objHeaderCol;
+      snapshot.headerBefore = *batch.headerSet;
+      tessel::NameValueList& headerSet = *batch.headerSet;
       headerSet.Add("DOCTYPE", headerText);
       if (const tessel::NameValue* v = fields.Item(std::string_view("_outputFileName"))) {
         headerSet.Add("_outputFileName", v->Value());
@@ -242,7 +242,7 @@ std::int32_t HvoReleaseScript::ReleaseDoc() {
 
     if (mode == kOneEdiPerDocument) {
       snapshot.finalisationStarted = true;
-      CreateEDI();
+      DeliverOutput();
     }
     return 0;
   } catch (const std::exception& caught) {
@@ -254,33 +254,33 @@ std::int32_t HvoReleaseScript::ReleaseDoc() {
   }
 }
 
-void HvoReleaseScript::RollBack(const RecordStageSnapshot& snapshot, std::int32_t documentId) {
-  clsBatchData& batch = *m_oBatchData();
+void ReleaseScript::RollBack(const RecordStageSnapshot& snapshot, std::int32_t documentId) {
+  BatchState& batch = *Batch();
   if (snapshot.taken) {
     if (!snapshot.finalisationStarted) {
-      if (batch.gsString.size() > snapshot.textLength) batch.gsString.resize(snapshot.textLength);
-      batch.gsCount = snapshot.gsCount;
+      if (batch.batchText.size() > snapshot.textLength) batch.batchText.resize(snapshot.textLength);
+      batch.recordCount = snapshot.recordCount;
       documentCounter_ = snapshot.documentCounter;
-      batch.gCurrentRecord = snapshot.currentRecord;
+      batch.currentRecord = snapshot.currentRecord;
     }
-    batch.gbDocCount = snapshot.gbDocCount;
+    batch.documentCount = snapshot.documentCount;
     if (snapshot.filledHeader) {
       if (snapshot.headerBefore && !snapshot.headerBefore->empty()) {
-        *batch.objHeaderCol = *snapshot.headerBefore;
+        *batch.headerSet = *snapshot.headerBefore;
       } else {
-        batch.objHeaderCol.reset();
+        batch.headerSet.reset();
       }
     }
   }
-  if (batch.clnBatchDocStatus) {
-    if (VoraBatchStats* status = batch.clnBatchDocStatus->Item(BatchDocStatusKey(documentId))) {
-      status->Released = false;
-      status->WrittenToOutputFile = false;
+  if (batch.documentStatus) {
+    if (DocumentStatus* status = batch.documentStatus->Item(DocumentStatusKey(documentId))) {
+      status->released = false;
+      status->writtenToOutputFile = false;
     }
   }
 }
 
-std::int32_t HvoReleaseScript::CloseScript() {
+std::int32_t ReleaseScript::CloseScript() {
   std::string mode;
   try {
     mode = GetCustomPropertyValue(Host().CustomProperties(), "EDI Output");
@@ -290,21 +290,21 @@ std::int32_t HvoReleaseScript::CloseScript() {
     return -1;
   }
   try {
-    if (mode == kOneEdiPerBatch) CreateEDI();
+    if (mode == kOneEdiPerBatch) DeliverOutput();
     return 0;
   } catch (const std::exception&) {
-    // CreateEDI has reported the failure. The released documents' output was
+    // DeliverOutput has reported the failure. The released documents' output was
     // not written, so this is a failure whatever became of single documents.
     batchError_ = false;
     return -1;
   }
 }
 
-void HvoReleaseScript::CreateEDI() {
+void ReleaseScript::DeliverOutput() {
   try {
     documentCounter_ = 0;
-    clsBatchData& batch = *m_oBatchData();
-    FinalizeBatchRelease(batch.clnBatchDocStatus.get(), Host(), batch);
+    BatchState& batch = *Batch();
+    FinalizeBatchRelease(batch.documentStatus.get(), Host(), batch);
     NewPipeline();
     currentFields_ = std::make_shared<tessel::NameValueList>();
   } catch (const std::exception& caught) {

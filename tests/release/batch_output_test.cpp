@@ -1,11 +1,11 @@
-#include "release/vora_edi_output.h"
+#include "release/batch_output.h"
 
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include "fake_release_data.h"
-#include "release/cls_batch_data.h"
+#include "release/batch_state.h"
 #include "release/file_routines.h"
 #include "release/file_system_seam.h"
 #include "release_fixtures.h"
@@ -13,9 +13,9 @@
 
 namespace {
 
-using quillon::BatchDocStatusCollection;
-using quillon::clsBatchData;
-using quillon::VoraBatchStats;
+using quillon::BatchState;
+using quillon::DocumentStatus;
+using quillon::DocumentStatusCollection;
 using release_testing::FakeReleaseData;
 using release_testing::FilesIn;
 using release_testing::ScopedLog;
@@ -88,71 +88,71 @@ TEST(WriteToOutputFile, RefusesASymbolicLinkInTheFilesPlace) {
   EXPECT_EQ(ReadFile(target), "untouched");
 }
 
-TEST(BatchDocStatusCollection, KeyedOrderedAndUnique) {
-  BatchDocStatusCollection status;
+TEST(DocumentStatusCollection, KeyedOrderedAndUnique) {
+  DocumentStatusCollection status;
   for (int id : {17, 3, 42}) {
-    VoraBatchStats record;
-    record.DocID = id;
-    status.Add(record, quillon::BatchDocStatusKey(id));
+    DocumentStatus record;
+    record.documentId = id;
+    status.Add(record, quillon::DocumentStatusKey(id));
   }
   ASSERT_EQ(status.Count(), 3);
-  EXPECT_EQ(status.Item(std::int64_t{1})->DocID, 17);
-  EXPECT_EQ(status.Item(std::int64_t{3})->DocID, 42);
+  EXPECT_EQ(status.Item(std::int64_t{1})->documentId, 17);
+  EXPECT_EQ(status.Item(std::int64_t{3})->documentId, 42);
   EXPECT_EQ(status.Item(std::int64_t{4}), nullptr);
-  EXPECT_EQ(status.Item("id-3")->DocID, 3);
+  EXPECT_EQ(status.Item("id-3")->documentId, 3);
   EXPECT_EQ(status.Item("ID-3"), nullptr);  // keys are exact
 
-  VoraBatchStats again;
-  again.DocID = 3;
-  again.Released = true;
+  DocumentStatus again;
+  again.documentId = 3;
+  again.released = true;
   try {
     status.Add(again, "id-3");
     FAIL() << "expected 457";
   } catch (const platform::Error& e) {
     EXPECT_EQ(e.Number(), 457);
   }
-  EXPECT_FALSE(status.Item("id-3")->Released);  // the earlier record stays
+  EXPECT_FALSE(status.Item("id-3")->released);  // the earlier record stays
 
   status.Remove("id-17");
   EXPECT_EQ(status.Count(), 2);
-  EXPECT_EQ(status.Item("id-42")->DocID, 42);
-  EXPECT_EQ(status.Item(std::int64_t{1})->DocID, 3);
+  EXPECT_EQ(status.Item("id-42")->documentId, 42);
+  EXPECT_EQ(status.Item(std::int64_t{1})->documentId, 3);
   EXPECT_THROW(status.Remove("id-17"), platform::Error);
 }
 
-TEST(InitBatchStatus, EmptiesStatusButKeepsBatchText) {
+TEST(ResetBatchStatus, EmptiesStatusButKeepsBatchText) {
   FakeReleaseData host;
-  clsBatchData batch;
-  quillon::InitBatchStatus(host, batch);
-  ASSERT_NE(batch.clnBatchDocStatus, nullptr);
+  BatchState batch;
+  quillon::ResetBatchStatus(host, batch);
+  ASSERT_NE(batch.documentStatus, nullptr);
   host.AddDocument(5, {});
-  quillon::AddRecordToBatchDocStatus(host, batch);
-  batch.gsString = "A~";
-  batch.gsCount = 1;
-  batch.gbDocCount = 1;
+  quillon::AddDocumentStatus(host, batch);
+  batch.batchText = "A~";
+  batch.recordCount = 1;
+  batch.documentCount = 1;
   host.batchName = "Second";
-  quillon::InitBatchStatus(host, batch);
-  EXPECT_EQ(batch.clnBatchDocStatus->Count(), 0);
-  EXPECT_EQ(batch.gsCurrentBatchName, "Second");
-  EXPECT_EQ(batch.gbDocCount, 0);
-  EXPECT_EQ(batch.gsString, "A~");
-  EXPECT_EQ(batch.gsCount, 1);
+  quillon::ResetBatchStatus(host, batch);
+  EXPECT_EQ(batch.documentStatus->Count(), 0);
+  EXPECT_EQ(batch.batchName, "Second");
+  EXPECT_EQ(batch.documentCount, 0);
+  EXPECT_EQ(batch.batchText, "A~");
+  EXPECT_EQ(batch.recordCount, 1);
 }
 
-TEST(AddRecordToBatchDocStatus, AddsNotReleasedRecord) {
+TEST(AddDocumentStatus, AddsNotReleasedRecord) {
   FakeReleaseData host;
   host.AddDocument(17, {});
-  clsBatchData batch;
-  quillon::InitBatchStatus(host, batch);
-  quillon::AddRecordToBatchDocStatus(host, batch);
-  const VoraBatchStats* record = batch.clnBatchDocStatus->Item("id-17");
+  BatchState batch;
+  quillon::ResetBatchStatus(host, batch);
+  quillon::AddDocumentStatus(host, batch);
+  const DocumentStatus* record = batch.documentStatus->Item("id-17");
   ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->DocID, 17);
-  EXPECT_FALSE(record->Released);
-  EXPECT_FALSE(record->WrittenToOutputFile);
+  EXPECT_EQ(record->documentId, 17);
+  EXPECT_FALSE(record->released);
+  EXPECT_FALSE(record->writtenToOutputFile);
 }
 
-TEST(AddRecordToBatchDocStatus, FailuresAre500) {
+TEST(AddDocumentStatus, FailuresAre500) {
   FakeReleaseData host;
   host.AddDocument(17, {});
   struct Row {
@@ -165,10 +165,10 @@ TEST(AddRecordToBatchDocStatus, FailuresAre500) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
-    clsBatchData batch;
-    if (row.prepared) quillon::InitBatchStatus(host, batch);
+    BatchState batch;
+    if (row.prepared) quillon::ResetBatchStatus(host, batch);
     try {
-      for (int i = 0; i < row.timesAdded; ++i) quillon::AddRecordToBatchDocStatus(host, batch);
+      for (int i = 0; i < row.timesAdded; ++i) quillon::AddDocumentStatus(host, batch);
       FAIL() << "expected 500";
     } catch (const platform::Error& e) {
       EXPECT_EQ(e.Number(), 500);
@@ -177,41 +177,41 @@ TEST(AddRecordToBatchDocStatus, FailuresAre500) {
   }
 }
 
-TEST(ProcessDocOutputFile, AppendsRecordAndFooter) {
-  clsBatchData batch;
+TEST(AppendRecordToBatch, AppendsRecordAndFooter) {
+  BatchState batch;
   tessel::NameValueList fields;
   fields.Add("_outputString", "CLM*1~");
   fields.Add("_recordFooter", "SE*2~");
   fields.Add("_recordHeader", "never read");
-  quillon::ProcessDocOutputFile(fields, nullptr, batch);
+  quillon::AppendRecordToBatch(fields, nullptr, batch);
   tessel::NameValueList second;
   second.Add("_outputString", "CLM*2~");
-  quillon::ProcessDocOutputFile(second, nullptr, batch);
-  EXPECT_EQ(batch.gsString, "CLM*1~SE*2~CLM*2~");
-  EXPECT_EQ(batch.gCurrentRecord, "CLM*2~");
+  quillon::AppendRecordToBatch(second, nullptr, batch);
+  EXPECT_EQ(batch.batchText, "CLM*1~SE*2~CLM*2~");
+  EXPECT_EQ(batch.currentRecord, "CLM*2~");
 }
 
-TEST(ProcessDocOutputFile, MissingOutputStringIs112WrappedIn506) {
-  clsBatchData batch;
-  batch.gsString = "kept~";
+TEST(AppendRecordToBatch, MissingOutputStringIs112WrappedIn506) {
+  BatchState batch;
+  batch.batchText = "kept~";
   tessel::NameValueList fields;
   fields.Add("_recordFooter", "SE*2~");
   try {
-    quillon::ProcessDocOutputFile(fields, nullptr, batch);
+    quillon::AppendRecordToBatch(fields, nullptr, batch);
     FAIL() << "expected 506";
   } catch (const platform::Error& e) {
     EXPECT_EQ(e.Number(), 506);
     EXPECT_EQ(e.Source(), "ProcessDocOutputFile, ");
     EXPECT_EQ(e.Description(), "Application-defined or object-defined error");
   }
-  EXPECT_EQ(batch.gsString, "kept~");
+  EXPECT_EQ(batch.batchText, "kept~");
 }
 
 // A batch state with a filled header set, ready to finalise.
 struct Finalising {
   TempDir dir;
   FakeReleaseData host;
-  clsBatchData batch;
+  BatchState batch;
   std::string out = dir.Child("out");
   std::string work = dir.Child("work");
 
@@ -219,23 +219,23 @@ struct Finalising {
     // Folders that cannot be locked are given up on at once.
     quillon::SetLockWaitPolicy(1, 0);
     host.properties.Set("Working Directory", work);
-    quillon::InitBatchStatus(host, batch);
-    batch.objHeaderCol = std::make_unique<tessel::NameValueList>();
-    batch.objHeaderCol->Add("DOCTYPE", "ISA*00~");
-    batch.objHeaderCol->Add("_outputFileName", "claims 1.txt");
-    batch.objHeaderCol->Add("_outputDirectory", out);
-    batch.objHeaderCol->Add("Footer", "IEA*1*_docCount~_docCount");
-    batch.gsString = "CLM*1~CLM*2~CLM*3~";
-    batch.gsCount = 3;
+    quillon::ResetBatchStatus(host, batch);
+    batch.headerSet = std::make_unique<tessel::NameValueList>();
+    batch.headerSet->Add("DOCTYPE", "ISA*00~");
+    batch.headerSet->Add("_outputFileName", "claims 1.txt");
+    batch.headerSet->Add("_outputDirectory", out);
+    batch.headerSet->Add("Footer", "IEA*1*_docCount~_docCount");
+    batch.batchText = "CLM*1~CLM*2~CLM*3~";
+    batch.recordCount = 3;
   }
   ~Finalising() { quillon::ResetLockWaitPolicy(); }
   void AddStatus(int id, bool released) {
-    VoraBatchStats record;
-    record.DocID = id;
-    record.Released = released;
-    batch.clnBatchDocStatus->Add(record, quillon::BatchDocStatusKey(id));
+    DocumentStatus record;
+    record.documentId = id;
+    record.released = released;
+    batch.documentStatus->Add(record, quillon::DocumentStatusKey(id));
   }
-  void Finalize() { quillon::FinalizeBatchRelease(batch.clnBatchDocStatus.get(), host, batch); }
+  void Finalize() { quillon::FinalizeBatchRelease(batch.documentStatus.get(), host, batch); }
 };
 
 TEST(FinalizeBatchRelease, WritesHeaderRecordsFooterAndMovesTheFile) {
@@ -244,15 +244,15 @@ TEST(FinalizeBatchRelease, WritesHeaderRecordsFooterAndMovesTheFile) {
   ASSERT_EQ(FilesIn(f.out), std::vector<std::string>{"claims_1.txt"});
   EXPECT_EQ(ReadFile(f.out + "/claims_1.txt"), "ISA*00~CLM*1~CLM*2~CLM*3~IEA*1*3~3");
   EXPECT_TRUE(FilesIn(f.work).empty());  // the working file is deleted after the copy
-  ASSERT_EQ(f.batch.gOutputFilesWritten.size(), 1u);
-  EXPECT_EQ(f.batch.gOutputFilesWritten[0], f.out + "\\claims_1.txt");
-  EXPECT_EQ(f.batch.gsString, "");
-  EXPECT_EQ(f.batch.gsCount, 0);
-  EXPECT_FALSE(f.batch.objHeaderCol->Exists("DOCTYPE"));
-  EXPECT_TRUE(f.batch.objHeaderCol->Exists("_outputDirectory"));  // other entries stay
-  EXPECT_EQ(f.batch.gsDestDir, f.out + "\\");
-  EXPECT_EQ(f.batch.gsOutputFileName, "claims_1.txt");
-  EXPECT_EQ(f.batch.gsOutputFullPathAndName, f.work + "\\claims_1.txt");
+  ASSERT_EQ(f.batch.outputFilesWritten.size(), 1u);
+  EXPECT_EQ(f.batch.outputFilesWritten[0], f.out + "\\claims_1.txt");
+  EXPECT_EQ(f.batch.batchText, "");
+  EXPECT_EQ(f.batch.recordCount, 0);
+  EXPECT_FALSE(f.batch.headerSet->Exists("DOCTYPE"));
+  EXPECT_TRUE(f.batch.headerSet->Exists("_outputDirectory"));  // other entries stay
+  EXPECT_EQ(f.batch.destinationDirectory, f.out + "\\");
+  EXPECT_EQ(f.batch.outputFileName, "claims_1.txt");
+  EXPECT_EQ(f.batch.workingFilePath, f.work + "\\claims_1.txt");
 }
 
 TEST(FinalizeBatchRelease, NeverOverwritesAnExistingOutputFile) {
@@ -279,11 +279,11 @@ TEST(FinalizeBatchRelease, OptionalHeaderEntries) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
     Finalising f;
-    if (!row.fileName) f.batch.objHeaderCol->Remove("_outputFileName");
-    if (!row.footer) f.batch.objHeaderCol->Remove("Footer");
+    if (!row.fileName) f.batch.headerSet->Remove("_outputFileName");
+    if (!row.footer) f.batch.headerSet->Remove("Footer");
     f.Finalize();
-    ASSERT_EQ(f.batch.gOutputFilesWritten.size(), 1u);
-    std::string written = f.batch.gOutputFilesWritten[0];
+    ASSERT_EQ(f.batch.outputFilesWritten.size(), 1u);
+    std::string written = f.batch.outputFilesWritten[0];
     std::replace(written.begin(), written.end(), '\\', '/');
     EXPECT_EQ(ReadFile(written), row.content);
     if (!row.files.empty()) {
@@ -300,21 +300,21 @@ TEST(FinalizeBatchRelease, WithoutHeaderSetWritesNothing) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
     Finalising f;
-    if (row.headerState == 0) f.batch.objHeaderCol.reset();
-    if (row.headerState == 1) f.batch.objHeaderCol->Clear();
-    if (row.headerState == 2) f.batch.objHeaderCol->Remove("DOCTYPE");
+    if (row.headerState == 0) f.batch.headerSet.reset();
+    if (row.headerState == 1) f.batch.headerSet->Clear();
+    if (row.headerState == 2) f.batch.headerSet->Remove("DOCTYPE");
     f.Finalize();
     EXPECT_TRUE(FilesIn(f.out).empty());
-    EXPECT_EQ(f.batch.gsString, "CLM*1~CLM*2~CLM*3~");
-    EXPECT_EQ(f.batch.gsCount, 3);
-    EXPECT_TRUE(f.batch.gOutputFilesWritten.empty());
+    EXPECT_EQ(f.batch.batchText, "CLM*1~CLM*2~CLM*3~");
+    EXPECT_EQ(f.batch.recordCount, 3);
+    EXPECT_TRUE(f.batch.outputFilesWritten.empty());
   }
 }
 
 TEST(FinalizeBatchRelease, LogsTheStatusLineAndTheSteps) {
   ScopedLog log;
   Finalising f;
-  f.batch.gsCurrentBatchName = "Batch A";
+  f.batch.batchName = "Batch A";
   for (int id = 1; id <= 5; ++id) f.AddStatus(id, id != 4);
   f.Finalize();
   const auto lines = log.Lines();
@@ -338,7 +338,7 @@ TEST(FinalizeBatchRelease, LogsTheStatusLineAndTheSteps) {
 TEST(FinalizeBatchRelease, MissingFileNameIsLogged) {
   ScopedLog log;
   Finalising f;
-  f.batch.objHeaderCol->Remove("_outputFileName");
+  f.batch.headerSet->Remove("_outputFileName");
   f.Finalize();
   EXPECT_TRUE(
       release_testing::Contains(log.Lines(), "[Finalize batch] No output File Name specified: "));
@@ -362,7 +362,7 @@ TEST(FinalizeBatchRelease, FailuresAre7004AndDropTheBatchText) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
     Finalising f;
-    if (row.fault == 0) f.batch.objHeaderCol->Remove("_outputDirectory");
+    if (row.fault == 0) f.batch.headerSet->Remove("_outputDirectory");
     if (row.fault == 1) f.host.properties.Erase("Working Directory");
     if (row.fault == 2) f.dir.Write("out", "a file where the folder should be");
     if (row.fault == 3) f.dir.Write("work", "a file where the folder should be");
@@ -378,10 +378,10 @@ TEST(FinalizeBatchRelease, FailuresAre7004AndDropTheBatchText) {
       }
       EXPECT_NE(e.Source().find(" Error Description : "), std::string::npos);
     }
-    EXPECT_EQ(f.batch.gsString, "");
-    EXPECT_EQ(f.batch.gsCount, 0);
-    EXPECT_TRUE(f.batch.objHeaderCol->Exists("DOCTYPE"));
-    EXPECT_TRUE(f.batch.gOutputFilesWritten.empty());
+    EXPECT_EQ(f.batch.batchText, "");
+    EXPECT_EQ(f.batch.recordCount, 0);
+    EXPECT_TRUE(f.batch.headerSet->Exists("DOCTYPE"));
+    EXPECT_TRUE(f.batch.outputFilesWritten.empty());
   }
 }
 

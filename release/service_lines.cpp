@@ -1,6 +1,6 @@
 // Service lines: a claim's table of service lines arrives as one delimited
 // list per column (one index field per column, one cell per row). These two
-// members of clsVoraAction turn the columns into one text with one output
+// members of DocumentPipeline turn the columns into one text with one output
 // line per qualifying row.
 //
 // Configuration, all from the document's fields:
@@ -28,7 +28,7 @@
 #include "platform/error.h"
 #include "platform/number_text.h"
 #include "platform/text.h"
-#include "release/cls_vora_action.h"
+#include "release/document_pipeline.h"
 #include "release/expression_cache.h"
 #include "release/release_log.h"
 
@@ -169,34 +169,35 @@ std::string DrivingField(const std::string& firstEntry) {
 
 }  // namespace
 
-// The mapping set of one generated expression: `fm` given the mapping, or,
-// when the pipeline has batch data, the parsed set kept there from an
+// The mapping set of one generated expression: `mappings` given the mapping, or,
+// when the pipeline has batch state, the parsed set kept there from an
 // earlier document.
-const marrow::FieldMappings& clsVoraAction::Expression(std::string_view name,
-                                                       const std::string& expression,
-                                                       marrow::FieldMappings& fm) {
-  if (!batchData_) {
-    fm.Add(name, expression);
-    return fm;
+const marrow::FieldMappings& DocumentPipeline::Expression(std::string_view name,
+                                                          const std::string& expression,
+                                                          marrow::FieldMappings& mappings) {
+  if (!batch_) {
+    mappings.Add(name, expression);
+    return mappings;
   }
-  expressionHold_ = batchData_->Expressions().Mapping(name, expression);
+  expressionHold_ = batch_->Expressions().Mapping(name, expression);
   return *expressionHold_;
 }
 
-tessel::NameValueList clsVoraAction::PopulateServiceLines(std::string_view FieldName,
-                                                          std::string_view ReqFieldName,
-                                                          const tessel::NameValueList& VoraFields) {
-  tessel::NameValueList res;
-  marrow::FieldMappings fm;
-  const std::string& requirements = RequiredValue(VoraFields, ReqFieldName, "PopulateServiceLines");
-  LogLine(2, 1, "POpulateServiceLInes, --ReqFieldName---------", ReqFieldName,
+tessel::NameValueList DocumentPipeline::ServiceLineColumn(std::string_view templateField,
+                                                          std::string_view requirementsField,
+                                                          const tessel::NameValueList& fields) {
+  tessel::NameValueList column;
+  marrow::FieldMappings mappings;
+  const std::string& requirements =
+      RequiredValue(fields, requirementsField, "PopulateServiceLines");
+  LogLine(2, 1, "POpulateServiceLInes, --ReqFieldName---------", requirementsField,
           " : value : ", requirements);
 
   const std::vector<std::string> entries = Split(requirements, "~");
   if (entries.empty()) {
     platform::Raise(
         platform::err::kSubscriptOutOfRange, "PopulateServiceLines",
-        "The service line requirements \"" + std::string(ReqFieldName) + "\" are empty");
+        "The service line requirements \"" + std::string(requirementsField) + "\" are empty");
   }
   const std::string driving = DrivingField(entries.front());
 
@@ -204,16 +205,16 @@ tessel::NameValueList clsVoraAction::PopulateServiceLines(std::string_view Field
   // and no other column is split either.
   std::string delimiter;
   std::size_t rows = 1;
-  if (const tessel::NameValue* drivingItem = VoraFields.Item(driving)) {
-    delimiter = RequiredValue(VoraFields, "_ServiceTableDelimiter", "PopulateServiceLines");
+  if (const tessel::NameValue* drivingItem = fields.Item(driving)) {
+    delimiter = RequiredValue(fields, "_ServiceTableDelimiter", "PopulateServiceLines");
     rows = std::max<std::size_t>(1, Split(drivingItem->Value(), delimiter).size());
   }
-  res.Add(kTotalLine, std::to_string(rows));
+  column.Add(kTotalLine, std::to_string(rows));
 
   std::vector<Requirement> requirementsParsed;
   requirementsParsed.reserve(entries.size());
   for (const std::string& entry : entries)
-    requirementsParsed.emplace_back(entry, VoraFields, delimiter);
+    requirementsParsed.emplace_back(entry, fields, delimiter);
 
   for (std::size_t i = 0; i < rows; ++i) {
     bool qualifies = true;
@@ -226,29 +227,30 @@ tessel::NameValueList clsVoraAction::PopulateServiceLines(std::string_view Field
     LogLine(2, 1, "POpulateServiceLInes, --ReqFieldName---------", qualifies);
     if (!qualifies) continue;
 
-    std::string text = RequiredValue(VoraFields, FieldName, "PopulateServiceLines");
+    std::string text = RequiredValue(fields, templateField, "PopulateServiceLines");
     text = Replace(text, "(", "[");
     text = Replace(text, ")", "]");
     text = Replace(text, "&n+1", std::to_string(i + 1));
     text = Replace(text, "&n", std::to_string(i));
     const tessel::NameValueList output =
-        Expression(FieldName, text, fm).TranslateFields(VoraFields, false);
-    if (const tessel::NameValue* value = output.Item(FieldName)) {
-      res.Add(std::string(FieldName) + "_" + std::to_string(i + 1), value->Value());
+        Expression(templateField, text, mappings).TranslateFields(fields, false);
+    if (const tessel::NameValue* value = output.Item(templateField)) {
+      column.Add(std::string(templateField) + "_" + std::to_string(i + 1), value->Value());
     }
   }
 
   if (internal::LogOn()) {
-    LogLine(2, 1, "POpulateServiceLInes, --serviceLines output---------", res.ToString(";", "="));
+    LogLine(2, 1, "POpulateServiceLInes, --serviceLines output---------",
+            column.ToString(";", "="));
   }
-  return res;
+  return column;
 }
 
-std::string clsVoraAction::GenerateServiceLines(const tessel::NameValueList& VoraFields) {
-  marrow::FieldMappings fm;
-  tessel::NameValueList acc;
+std::string DocumentPipeline::GenerateServiceLines(const tessel::NameValueList& fields) {
+  marrow::FieldMappings mappings;
+  tessel::NameValueList table;
   std::string result;
-  if (!VoraFields.Exists("_generateServiceLine")) return result;
+  if (!fields.Exists("_generateServiceLine")) return result;
 
   std::int32_t maxRows = 0;
   for (int k = 1;; ++k) {
@@ -258,21 +260,21 @@ std::string clsVoraAction::GenerateServiceLines(const tessel::NameValueList& Vor
     }
     const std::string valueName = "_ServiceLineValue" + std::to_string(k);
     const std::string requirementName = "_ServiceLineReqFields" + std::to_string(k);
-    if (!VoraFields.Exists(valueName) || !VoraFields.Exists(requirementName)) break;
+    if (!fields.Exists(valueName) || !fields.Exists(requirementName)) break;
 
-    const tessel::NameValueList res = PopulateServiceLines(valueName, requirementName, VoraFields);
+    const tessel::NameValueList column = ServiceLineColumn(valueName, requirementName, fields);
     const std::int32_t rows =
-        platform::CLng(RequiredValue(res, kTotalLine, "GenerateServiceLines"));
+        platform::CLng(RequiredValue(column, kTotalLine, "GenerateServiceLines"));
     maxRows = std::max(maxRows, rows);
     // The columns are merged through the lists' text form, so values holding
-    // ";" or "=" fare as that form makes them. Re-reading acc's own text form
-    // into acc changes nothing (everything in acc came through that form
-    // already), so adding only the text of res has the same result without
-    // copying acc once per column.
-    acc.AddFromString(res.ToString(";", "="), ";", "=", true);
+    // ";" or "=" fare as that form makes them. Re-reading table's own text form
+    // into table changes nothing (everything in table came through that form
+    // already), so adding only the text of column has the same result without
+    // copying table once per column.
+    table.AddFromString(column.ToString(";", "="), ";", "=", true);
   }
 
-  const tessel::NameValue* lineTemplate = VoraFields.Item(std::string_view("_ServiceLineOutput"));
+  const tessel::NameValue* lineTemplate = fields.Item(std::string_view("_ServiceLineOutput"));
   if (lineTemplate == nullptr) return result;
   for (std::int32_t r = 1; r <= maxRows; ++r) {
     std::string text = Replace(lineTemplate->Value(), "&n", std::to_string(r));
@@ -280,7 +282,7 @@ std::string clsVoraAction::GenerateServiceLines(const tessel::NameValueList& Vor
     text = Replace(text, ")", "]");
     if (text.empty()) continue;
     const tessel::NameValueList output =
-        Expression("_ServiceLineString", text, fm).TranslateFields(acc, false);
+        Expression("_ServiceLineString", text, mappings).TranslateFields(table, false);
     if (const tessel::NameValue* line = output.Item(std::string_view("_ServiceLineString"))) {
       result.append(line->Value());
     }

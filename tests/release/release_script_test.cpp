@@ -1,4 +1,4 @@
-#include "release/hvo_release_script.h"
+#include "release/release_script.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 namespace {
 
-using quillon::HvoReleaseScript;
+using quillon::ReleaseScript;
 using release_testing::Contains;
 using release_testing::FakeReleaseData;
 using release_testing::FilesIn;
@@ -72,7 +72,7 @@ constexpr std::string_view kLevel3 = R"xml(<FieldMappings>
 struct ReleaseRun {
   TempDir dir;
   FakeReleaseData host;
-  HvoReleaseScript script;
+  ReleaseScript script;
   std::string out = dir.Child("out");
   std::string work = dir.Child("work");
   std::string logs = dir.Child("logs/release");
@@ -131,7 +131,7 @@ struct ReleaseRun {
   }
 };
 
-TEST(HvoReleaseScript, PerBatchWritesOneFile) {
+TEST(ReleaseScript, PerBatchWritesOneFile) {
   ReleaseRun run;
   run.Claim(1);
   run.Claim(2, "C");
@@ -149,19 +149,19 @@ TEST(HvoReleaseScript, PerBatchWritesOneFile) {
             "IEA*3~");
   EXPECT_TRUE(FilesIn(run.work).empty());
   EXPECT_TRUE(run.host.errors.empty());
-  const auto& batch = *run.script.m_oBatchData();
-  EXPECT_EQ(batch.gOutputFilesWritten, (std::vector<std::string>{run.out + "\\claims_1.txt"}));
-  EXPECT_EQ(batch.gsString, "");
-  EXPECT_EQ(batch.gbDocCount, 3);
-  ASSERT_EQ(batch.clnBatchDocStatus->Count(), 3);
-  for (const auto& status : *batch.clnBatchDocStatus) {
-    EXPECT_TRUE(status.Released);
-    EXPECT_TRUE(status.WrittenToOutputFile);
-    EXPECT_EQ(status.StatusFieldValue, "done");
+  const auto& batch = *run.script.Batch();
+  EXPECT_EQ(batch.outputFilesWritten, (std::vector<std::string>{run.out + "\\claims_1.txt"}));
+  EXPECT_EQ(batch.batchText, "");
+  EXPECT_EQ(batch.documentCount, 3);
+  ASSERT_EQ(batch.documentStatus->Count(), 3);
+  for (const auto& status : *batch.documentStatus) {
+    EXPECT_TRUE(status.released);
+    EXPECT_TRUE(status.writtenToOutputFile);
+    EXPECT_EQ(status.statusFieldValue, "done");
   }
 }
 
-TEST(HvoReleaseScript, PerDocumentWritesAFilePerDocument) {
+TEST(ReleaseScript, PerDocumentWritesAFilePerDocument) {
   ReleaseRun run(kPerDocument);
   run.Claim(1);
   run.Claim(2, "C");
@@ -178,10 +178,10 @@ TEST(HvoReleaseScript, PerDocumentWritesAFilePerDocument) {
   EXPECT_EQ(run.Output("claims_1.txt"), "ISA*1~CLM*1~SV1*A~SV1*B~SE*4~IEA*1~");
   EXPECT_EQ(run.Output("claims_2.txt"), "ISA*2~CLM*2~SV1*C~SE*3~IEA*1~");
   EXPECT_EQ(run.Output("claims_3.txt"), "ISA*1~CLM*1~SV1*Z~SE*3~IEA*1~");
-  EXPECT_EQ(run.script.m_oBatchData()->gOutputFilesWritten.size(), 3u);
+  EXPECT_EQ(run.script.Batch()->outputFilesWritten.size(), 3u);
 }
 
-TEST(HvoReleaseScript, ModeInAnotherLetterCaseLeavesTheRunUnprepared) {
+TEST(ReleaseScript, ModeInAnotherLetterCaseLeavesTheRunUnprepared) {
   for (const char* mode : {"one edi per batch", "One EDI per Document", ""}) {
     SCOPED_TRACE(mode);
     ReleaseRun run(mode);
@@ -201,7 +201,7 @@ TEST(HvoReleaseScript, ModeInAnotherLetterCaseLeavesTheRunUnprepared) {
   }
 }
 
-TEST(HvoReleaseScript, FailingDocumentLeavesNoTraceInTheOutput) {
+TEST(ReleaseScript, FailingDocumentLeavesNoTraceInTheOutput) {
   struct Row {
     int line;
     const char* mode;
@@ -245,39 +245,39 @@ TEST(HvoReleaseScript, FailingDocumentLeavesNoTraceInTheOutput) {
     if (std::string_view(row.mode) == kPerBatch) {
       // Only documents that stayed released are counted.
       EXPECT_EQ(run.Output("claims_1.txt"), "ISA*1~CLM*1~SV1*A~SV1*B~SE*4~CLM*3~SV1*C~SE*3~IEA*2~");
-      const auto& status = *run.script.m_oBatchData()->clnBatchDocStatus;
-      EXPECT_FALSE(status.Item("id-2")->Released);
-      EXPECT_FALSE(status.Item("id-2")->WrittenToOutputFile);
-      EXPECT_TRUE(status.Item("id-3")->Released);
+      const auto& status = *run.script.Batch()->documentStatus;
+      EXPECT_FALSE(status.Item("id-2")->released);
+      EXPECT_FALSE(status.Item("id-2")->writtenToOutputFile);
+      EXPECT_TRUE(status.Item("id-3")->released);
     } else {
       EXPECT_EQ(FilesIn(run.out), (std::vector<std::string>{"claims_1.txt", "claims_3.txt"}));
     }
   }
 }
 
-TEST(HvoReleaseScript, FailedDocumentIsTakenBackOutOfTheBatchState) {
+TEST(ReleaseScript, FailedDocumentIsTakenBackOutOfTheBatchState) {
   ReleaseRun run;
   run.Claim(1);
   run.Claim(2, "X", {{"OutDir", ""}});
   run.script.OpenScript();
   run.host.Select(0);
   ASSERT_EQ(run.script.ReleaseDoc(), 0);
-  auto& batch = *run.script.m_oBatchData();
-  const std::string text = batch.gsString;
-  const std::string record = batch.gCurrentRecord;
-  const auto header = batch.objHeaderCol->ToString(";", "=");
+  auto& batch = *run.script.Batch();
+  const std::string text = batch.batchText;
+  const std::string record = batch.currentRecord;
+  const auto header = batch.headerSet->ToString(";", "=");
   run.host.Select(1);
   ASSERT_EQ(run.script.ReleaseDoc(), -1);
-  EXPECT_EQ(batch.gsString, text);
-  EXPECT_EQ(batch.gCurrentRecord, record);
-  EXPECT_EQ(batch.gsCount, 1);
-  EXPECT_EQ(batch.gbDocCount, 1);
+  EXPECT_EQ(batch.batchText, text);
+  EXPECT_EQ(batch.currentRecord, record);
+  EXPECT_EQ(batch.recordCount, 1);
+  EXPECT_EQ(batch.documentCount, 1);
   EXPECT_EQ(run.script.DocumentCounter(), 1);
-  EXPECT_EQ(batch.objHeaderCol->ToString(";", "="), header);
+  EXPECT_EQ(batch.headerSet->ToString(";", "="), header);
   EXPECT_TRUE(run.script.BatchErrorFlag());
 }
 
-TEST(HvoReleaseScript, FirstDocumentWithoutOutputDirectoryDoesNotFixTheHeaderSet) {
+TEST(ReleaseScript, FirstDocumentWithoutOutputDirectoryDoesNotFixTheHeaderSet) {
   ReleaseRun run;
   run.Claim(1, "A", {{"OutDir", ""}});
   run.Claim(2, "B");
@@ -290,7 +290,7 @@ TEST(HvoReleaseScript, FirstDocumentWithoutOutputDirectoryDoesNotFixTheHeaderSet
   EXPECT_EQ(run.Output("claims_2.txt"), "ISA*2~CLM*2~SV1*B~SE*3~CLM*3~SV1*C~SE*3~IEA*2~");
 }
 
-TEST(HvoReleaseScript, DocumentsWithoutRecordStillCountInTheFooter) {
+TEST(ReleaseScript, DocumentsWithoutRecordStillCountInTheFooter) {
   struct Row {
     int line;
     const char* feed;
@@ -309,13 +309,13 @@ TEST(HvoReleaseScript, DocumentsWithoutRecordStillCountInTheFooter) {
     const std::string expected = std::string("ISA*1~CLM*1~SV1*A~SV1*B~SE*4~") +
                                  (row.written ? "CLM*2~SV1*B~SE*3~" : "") + "IEA*2~";
     EXPECT_EQ(run.Output("claims_1.txt"), expected);
-    const auto& status = *run.script.m_oBatchData()->clnBatchDocStatus->Item("id-2");
-    EXPECT_TRUE(status.Released);
-    EXPECT_EQ(status.WrittenToOutputFile, row.written);
+    const auto& status = *run.script.Batch()->documentStatus->Item("id-2");
+    EXPECT_TRUE(status.released);
+    EXPECT_EQ(status.writtenToOutputFile, row.written);
   }
 }
 
-TEST(HvoReleaseScript, StatusLineCountsReleasedAndErroredDocuments) {
+TEST(ReleaseScript, StatusLineCountsReleasedAndErroredDocuments) {
   ReleaseRun run;
   run.host.properties.Set("Enable Logging", "True");
   for (int id = 1; id <= 5; ++id) {
@@ -334,7 +334,7 @@ TEST(HvoReleaseScript, StatusLineCountsReleasedAndErroredDocuments) {
   EXPECT_NE(run.Output("claims_1.txt").find("IEA*4~"), std::string::npos);
 }
 
-TEST(HvoReleaseScript, FinalisationFailureFailsCloseScript) {
+TEST(ReleaseScript, FinalisationFailureFailsCloseScript) {
   struct Row {
     int line;
     bool failEarlierDocument;
@@ -376,7 +376,7 @@ TEST(HvoReleaseScript, FinalisationFailureFailsCloseScript) {
   }
 }
 
-TEST(HvoReleaseScript, PerDocumentFinalisationFailureFailsTheDocument) {
+TEST(ReleaseScript, PerDocumentFinalisationFailureFailsTheDocument) {
   ReleaseRun run(kPerDocument);
   run.host.properties.Set("Working Directory", run.dir.Write("work-file", "x"));
   run.Claim(1);
@@ -385,17 +385,17 @@ TEST(HvoReleaseScript, PerDocumentFinalisationFailureFailsTheDocument) {
   EXPECT_EQ(run.closeResult, 0);
   std::vector<int> numbers;
   for (const auto& report : run.host.errors) numbers.push_back(report.number);
-  // CreateEDI reports the finalisation's failure, ReleaseDoc its own.
+  // DeliverOutput reports the finalisation's failure, ReleaseDoc its own.
   EXPECT_EQ(numbers, (std::vector<int>{7004, 6800}));
   EXPECT_EQ(run.host.errors[1].source, "CreateEDI");
   ASSERT_EQ(run.host.messages.size(), 1u);
   EXPECT_EQ(run.host.messages[0].number, 6800);
   EXPECT_TRUE(FilesIn(run.out).empty());
   // The header set this document filled is taken back.
-  EXPECT_EQ(run.script.m_oBatchData()->objHeaderCol, nullptr);
+  EXPECT_EQ(run.script.Batch()->headerSet, nullptr);
 }
 
-TEST(HvoReleaseScript, LogsTheRun) {
+TEST(ReleaseScript, LogsTheRun) {
   ReleaseRun run;
   run.host.properties.Set("Enable Logging", "1");
   run.Claim(1);
@@ -424,7 +424,7 @@ TEST(HvoReleaseScript, LogsTheRun) {
   }
 }
 
-TEST(HvoReleaseScript, LoggingSwitch) {
+TEST(ReleaseScript, LoggingSwitch) {
   struct Row {
     int line;
     const char* value;
@@ -446,7 +446,7 @@ TEST(HvoReleaseScript, LoggingSwitch) {
     EXPECT_EQ(quillon::GlobalLogger().Enabled(), row.logging);
     EXPECT_EQ(std::filesystem::exists(run.logs), row.logging);
     if (!row.ok) {
-      // PrepareEDI, OpenScript, the document, and CloseScript, which finds
+      // PrepareRun, OpenScript, the document, and CloseScript, which finds
       // no batch status to finalise.
       ASSERT_EQ(run.host.errors.size(), 4u);
       EXPECT_EQ(run.host.errors[0].number, 13);
@@ -460,7 +460,7 @@ TEST(HvoReleaseScript, LoggingSwitch) {
   }
 }
 
-TEST(HvoReleaseScript, LogDirectoryThatCannotBeCreated) {
+TEST(ReleaseScript, LogDirectoryThatCannotBeCreated) {
   ReleaseRun run;
   const std::string blocked = run.dir.Write("blocked", "x") + "/logs";
   run.host.properties.Set("Enable Logging", "true");
@@ -476,7 +476,7 @@ TEST(HvoReleaseScript, LogDirectoryThatCannotBeCreated) {
   EXPECT_TRUE(run.host.messages.empty());
 }
 
-TEST(HvoReleaseScript, PerDocumentPreparationFailureDoesNotSetTheErrorFlag) {
+TEST(ReleaseScript, PerDocumentPreparationFailureDoesNotSetTheErrorFlag) {
   ReleaseRun run(kPerDocument);
   run.host.properties.Set("Enable Logging", "maybe");
   run.Claim(1);
@@ -487,7 +487,7 @@ TEST(HvoReleaseScript, PerDocumentPreparationFailureDoesNotSetTheErrorFlag) {
   EXPECT_EQ(run.host.messages[0].number, 6801);
 }
 
-TEST(HvoReleaseScript, MissingModeProperty) {
+TEST(ReleaseScript, MissingModeProperty) {
   ReleaseRun run;
   run.host.properties.Erase("EDI Output");
   run.Claim(1);
@@ -498,7 +498,7 @@ TEST(HvoReleaseScript, MissingModeProperty) {
   EXPECT_TRUE(FilesIn(run.out).empty());
 }
 
-TEST(HvoReleaseScript, MissingMappingFileFailsTheDocumentWithItsName) {
+TEST(ReleaseScript, MissingMappingFileFailsTheDocumentWithItsName) {
   ReleaseRun run;
   run.Claim(1);
   run.Claim(2);
@@ -520,7 +520,7 @@ TEST(HvoReleaseScript, MissingMappingFileFailsTheDocumentWithItsName) {
   EXPECT_EQ(run.Output("claims_1.txt"), "ISA*1~CLM*1~SV1*A~SV1*B~SE*4~IEA*1~");
 }
 
-TEST(HvoReleaseScript, DirectoryWriteProbeIsRepeatedAfterItsInterval) {
+TEST(ReleaseScript, DirectoryWriteProbeIsRepeatedAfterItsInterval) {
   // The working folder stops taking new files after the first document.
   struct RefusingFolder : quillon::PosixFileSystem {
     std::string folder;
@@ -548,12 +548,12 @@ TEST(HvoReleaseScript, DirectoryWriteProbeIsRepeatedAfterItsInterval) {
     RefusingFolder fs;
     fs.folder = run.work;
     quillon::ScopedFileSystem use(fs);
-    HvoReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds(row.intervalMs));
+    ReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds(row.intervalMs));
     run.Claim(1);
     run.Claim(2);
     run.Claim(3);
     run.Release();
-    HvoReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds(1000));
+    ReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds(1000));
     EXPECT_EQ(run.results, row.results);
     EXPECT_EQ(fs.probes, row.probes);
     if (row.results[1] != 0) {

@@ -1,4 +1,4 @@
-#include "release/vora_edi_output.h"
+#include "release/batch_output.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,39 +19,39 @@ namespace quillon {
 
 using internal::LogLine;
 
-void InitBatchStatus(const HostReleaseData& oReldata, clsBatchData& batchData) {
-  if (!batchData.clnBatchDocStatus) {
-    batchData.clnBatchDocStatus = std::make_unique<BatchDocStatusCollection>();
+void ResetBatchStatus(const HostReleaseData& host, BatchState& batch) {
+  if (!batch.documentStatus) {
+    batch.documentStatus = std::make_unique<DocumentStatusCollection>();
   }
-  batchData.clnBatchDocStatus->Clear();
-  batchData.gsCurrentBatchName = oReldata.BatchName();
-  batchData.gbDocCount = 0;
+  batch.documentStatus->Clear();
+  batch.batchName = host.BatchName();
+  batch.documentCount = 0;
 }
 
-void AddRecordToBatchDocStatus(const HostReleaseData& oReldata, clsBatchData& batchData) {
+void AddDocumentStatus(const HostReleaseData& host, BatchState& batch) {
   try {
-    if (!batchData.clnBatchDocStatus) internal::RaiseNotPrepared("AddRecordToBatchDocStatus");
-    VoraBatchStats record;
-    record.DocID = oReldata.DocumentId();
-    record.Released = false;
-    batchData.clnBatchDocStatus->Add(record, BatchDocStatusKey(record.DocID));
+    if (!batch.documentStatus) internal::RaiseNotPrepared("AddRecordToBatchDocStatus");
+    DocumentStatus record;
+    record.documentId = host.DocumentId();
+    record.released = false;
+    batch.documentStatus->Add(record, DocumentStatusKey(record.documentId));
   } catch (const platform::Error& e) {
     throw e.Wrapped(500, "AddRecordToBatchDocStatus");
   }
 }
 
-void ProcessDocOutputFile(const tessel::NameValueList& fields, const HostReleaseData* /*oReldata*/,
-                          clsBatchData& batchData) {
+void AppendRecordToBatch(const tessel::NameValueList& fields, const HostReleaseData* /*host*/,
+                         BatchState& batch) {
   try {
     const tessel::NameValue* record = fields.Item(std::string_view("_outputString"));
     if (record == nullptr) platform::Raise(112, "ProcessDocOutputFile");
-    batchData.gCurrentRecord = record->Value();
+    batch.currentRecord = record->Value();
     LogLine(0, 2,
             "[ProcessDocOutputFile]:", " Process Document Output: Writing record in output file ",
-            batchData.gsOutputFullPathAndName, ",");
-    batchData.gsString.append(record->Value());
+            batch.workingFilePath, ",");
+    batch.batchText.append(record->Value());
     if (const tessel::NameValue* footer = fields.Item(std::string_view("_recordFooter"))) {
-      batchData.gsString.append(footer->Value());
+      batch.batchText.append(footer->Value());
     }
   } catch (const platform::Error& e) {
     throw e.Wrapped(506, "ProcessDocOutputFile, ");
@@ -161,22 +161,22 @@ std::string MakeValidFileName(std::string_view text) {
   return out;
 }
 
-void FinalizeBatchRelease(const BatchDocStatusCollection* clnBatchDocStatus,
-                          const HostReleaseData& oReldata, clsBatchData& batchData) {
+void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
+                          const HostReleaseData& host, BatchState& batch) {
   std::string destination;
   try {
-    if (clnBatchDocStatus == nullptr) internal::RaiseNotPrepared("FinalizeBatchRelease");
+    if (documentStatus == nullptr) internal::RaiseNotPrepared("FinalizeBatchRelease");
     std::int32_t total = 0;
     std::int32_t released = 0;
-    for (const VoraBatchStats& record : *clnBatchDocStatus) {
+    for (const DocumentStatus& record : *documentStatus) {
       ++total;
-      if (record.Released) ++released;
+      if (record.released) ++released;
     }
-    LogLine(1, 1, "[FinalizeBatchRelease][Status]", "Batch Name: ", batchData.gsCurrentBatchName,
-            ", Doc Class Name: ", oReldata.DocumentClassName(), ", Total Docs=", total,
+    LogLine(1, 1, "[FinalizeBatchRelease][Status]", "Batch Name: ", batch.batchName,
+            ", Doc Class Name: ", host.DocumentClassName(), ", Total Docs=", total,
             ", Released=", released, ", Errored=", total - released);
 
-    tessel::NameValueList* header = batchData.objHeaderCol.get();
+    tessel::NameValueList* header = batch.headerSet.get();
     if (header == nullptr || header->empty() || !header->Exists("DOCTYPE")) return;
 
     LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing records to the file.");
@@ -192,39 +192,41 @@ void FinalizeBatchRelease(const BatchDocStatusCollection* clnBatchDocStatus,
       platform::Raise(platform::err::kInvalidProcedureCall, "FinalizeBatchRelease",
                       "The header values of the batch have no \"_outputDirectory\"");
     }
-    batchData.gsDestDir = outputDirectory->Value();
-    if (!DirectoryExists(batchData.gsDestDir)) CreateDirectoryTree(batchData.gsDestDir);
-    LogLine(1, 1, "[InitOutputFile]", " Final Destination Directory : ", batchData.gsDestDir);
+    batch.destinationDirectory = outputDirectory->Value();
+    if (!DirectoryExists(batch.destinationDirectory))
+      CreateDirectoryTree(batch.destinationDirectory);
+    LogLine(1, 1, "[InitOutputFile]",
+            " Final Destination Directory : ", batch.destinationDirectory);
 
     fileName = MakeValidFileName(fileName);
 
-    batchData.gsWorkingDir = oReldata.CustomProperties().Item("Working Directory").Value;
-    if (!batchData.gsWorkingDir.empty()) {
-      if (!DirectoryExists(batchData.gsWorkingDir)) CreateDirectoryTree(batchData.gsWorkingDir);
+    batch.workingDirectory = host.CustomProperties().Item("Working Directory").Value;
+    if (!batch.workingDirectory.empty()) {
+      if (!DirectoryExists(batch.workingDirectory)) CreateDirectoryTree(batch.workingDirectory);
     } else {
-      batchData.gsWorkingDir = LibraryDirectory();
+      batch.workingDirectory = LibraryDirectory();
     }
 
     const std::string workingFile =
-        MakeFileNameUnique(batchData.gsWorkingDir + "\\" + fileName, "_");
+        MakeFileNameUnique(batch.workingDirectory + "\\" + fileName, "_");
     std::string workingFolder;
     std::string workingName;
     SplitPath(workingFile, workingFolder, workingName);
 
-    batchData.gsDestDir += "\\";
-    batchData.gsOutputFullPathAndName = workingFile;
-    batchData.gsOutputFileName = workingName;
+    batch.destinationDirectory += "\\";
+    batch.workingFilePath = workingFile;
+    batch.outputFileName = workingName;
 
     const std::string& headerText = header->Value("DOCTYPE");
     LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing header : ", headerText);
     WriteToOutputFile(workingFile, headerText);
-    LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing Records String : ", batchData.gsString);
-    WriteToOutputFile(workingFile, batchData.gsString);
+    LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing Records String : ", batch.batchText);
+    WriteToOutputFile(workingFile, batch.batchText);
     LogLine(1, 1, "[FinalizeBatchRelease][Exit]",
-            " Writing Records footer. total records : ", batchData.gsCount);
+            " Writing Records footer. total records : ", batch.recordCount);
     if (const tessel::NameValue* footer = header->Item(std::string_view("Footer"))) {
       WriteToOutputFile(workingFile, platform::text::Replace(footer->Value(), "_docCount",
-                                                             std::to_string(batchData.gsCount)));
+                                                             std::to_string(batch.recordCount)));
     }
 
     if (RegularFileExists(platform::ToNativePath(workingFile))) {
@@ -235,7 +237,7 @@ void FinalizeBatchRelease(const BatchDocStatusCollection* clnBatchDocStatus,
         RemoveEmptyPlaceholder(destination);
         throw;
       }
-      batchData.gOutputFilesWritten.push_back(destination);
+      batch.outputFilesWritten.push_back(destination);
       LogLine(1, 1, "[FinalizeBatchRelease][Kill File]",
               " Attempting to delete file: ", workingFile);
       const std::string nativeWorking = platform::ToNativePath(workingFile);
@@ -244,20 +246,19 @@ void FinalizeBatchRelease(const BatchDocStatusCollection* clnBatchDocStatus,
       }
       LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Successfully Moved OutputFile: ", workingFile,
               ", Destination File: ", destination);
-      batchData.gsString.clear();
-      batchData.gsString.shrink_to_fit();
-      batchData.gsCount = 0;
+      batch.batchText.clear();
+      batch.batchText.shrink_to_fit();
+      batch.recordCount = 0;
       header->Remove("DOCTYPE");
     }
   } catch (const std::exception& caught) {
     const platform::Error e = internal::AsError(caught, "FinalizeBatchRelease");
-    batchData.gsString.clear();
-    batchData.gsString.shrink_to_fit();
-    batchData.gsCount = 0;
+    batch.batchText.clear();
+    batch.batchText.shrink_to_fit();
+    batch.recordCount = 0;
     throw platform::Error(
-        7004,
-        "CloseScript - FinalizeBatchRelease, OutputFile: " + batchData.gsOutputFullPathAndName +
-            ", Destination File: " + destination + " Error Description : " + e.Description());
+        7004, "CloseScript - FinalizeBatchRelease, OutputFile: " + batch.workingFilePath +
+                  ", Destination File: " + destination + " Error Description : " + e.Description());
   }
 }
 

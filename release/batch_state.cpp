@@ -1,4 +1,4 @@
-#include "release/cls_batch_data.h"
+#include "release/batch_state.h"
 
 #include "platform/error.h"
 #include "release/expression_cache.h"
@@ -6,7 +6,7 @@
 
 namespace quillon {
 
-VoraBatchStats& BatchDocStatusCollection::Add(const VoraBatchStats& record, std::string_view key) {
+DocumentStatus& DocumentStatusCollection::Add(const DocumentStatus& record, std::string_view key) {
   auto [it, inserted] = index_.try_emplace(std::string(key), records_.size());
   if (!inserted) platform::Raise(platform::err::kDuplicateKey, "Collection.Add");
   records_.push_back(record);
@@ -14,22 +14,22 @@ VoraBatchStats& BatchDocStatusCollection::Add(const VoraBatchStats& record, std:
   return records_.back();
 }
 
-VoraBatchStats* BatchDocStatusCollection::Item(std::string_view key) {
+DocumentStatus* DocumentStatusCollection::Item(std::string_view key) {
   const auto it = index_.find(std::string(key));
   return it == index_.end() ? nullptr : &records_[it->second];
 }
 
-const VoraBatchStats* BatchDocStatusCollection::Item(std::string_view key) const {
+const DocumentStatus* DocumentStatusCollection::Item(std::string_view key) const {
   const auto it = index_.find(std::string(key));
   return it == index_.end() ? nullptr : &records_[it->second];
 }
 
-const VoraBatchStats* BatchDocStatusCollection::Item(std::int64_t position) const {
+const DocumentStatus* DocumentStatusCollection::Item(std::int64_t position) const {
   if (position < 1 || position > static_cast<std::int64_t>(records_.size())) return nullptr;
   return &records_[static_cast<std::size_t>(position - 1)];
 }
 
-void BatchDocStatusCollection::Remove(std::string_view key) {
+void DocumentStatusCollection::Remove(std::string_view key) {
   const auto it = index_.find(std::string(key));
   if (it == index_.end()) {
     platform::Raise(platform::err::kInvalidProcedureCall, "Collection.Remove");
@@ -41,25 +41,25 @@ void BatchDocStatusCollection::Remove(std::string_view key) {
   for (std::size_t i = at; i < keys_.size(); ++i) index_[keys_[i]] = i;
 }
 
-void BatchDocStatusCollection::Clear() noexcept {
+void DocumentStatusCollection::Clear() noexcept {
   records_.clear();
   keys_.clear();
   index_.clear();
 }
 
-std::string BatchDocStatusKey(std::int32_t documentId) {
+std::string DocumentStatusKey(std::int32_t documentId) {
   return "id-" + std::to_string(documentId);
 }
 
-clsBatchData::clsBatchData() = default;
-clsBatchData::~clsBatchData() = default;
+BatchState::BatchState() = default;
+BatchState::~BatchState() = default;
 
-MappingFileCache& clsBatchData::MappingCache() {
+MappingFileCache& BatchState::MappingCache() {
   if (!mappingCache_) mappingCache_ = std::make_unique<MappingFileCache>();
   return *mappingCache_;
 }
 
-ExpressionCache& clsBatchData::Expressions() {
+ExpressionCache& BatchState::Expressions() {
   if (!expressions_) expressions_ = std::make_unique<ExpressionCache>();
   return *expressions_;
 }

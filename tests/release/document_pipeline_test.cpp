@@ -1,4 +1,4 @@
-#include "release/cls_vora_action.h"
+#include "release/document_pipeline.h"
 
 #include <chrono>
 #include <filesystem>
@@ -7,15 +7,15 @@
 #include <gtest/gtest.h>
 
 #include "fake_release_data.h"
+#include "release/batch_output.h"
 #include "release/mapping_file_cache.h"
-#include "release/vora_edi_output.h"
 #include "release_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using quillon::clsBatchData;
-using quillon::clsVoraAction;
+using quillon::BatchState;
+using quillon::DocumentPipeline;
 using quillon::FieldList;
 using release_testing::Contains;
 using release_testing::FakeReleaseData;
@@ -34,16 +34,16 @@ FieldList ListOf(const std::vector<std::pair<std::string, std::string>>& pairs) 
 struct Pipeline {
   TempDir dir;
   FakeReleaseData host;
-  std::shared_ptr<clsBatchData> batch = std::make_shared<clsBatchData>();
-  clsVoraAction action;
+  std::shared_ptr<BatchState> batch = std::make_shared<BatchState>();
+  DocumentPipeline pipeline;
 
   Pipeline(std::string_view level1, std::string_view level2, std::string_view level3) {
     host.properties.Set("Mappings Directory", WriteMappings(dir, level1, level2, level3));
-    action.SetBatchData(batch);
+    pipeline.SetBatch(batch);
     host.AddDocument(17, {});
   }
   FieldList Translate(FieldList fields, bool translate = true) {
-    return action.GetVoraFields(host, fields, translate);
+    return pipeline.TranslateDocument(host, fields, translate);
   }
 };
 
@@ -92,7 +92,7 @@ TEST(CountSegments, CountsTildesAndEmptyIsMinusOne) {
   }
 }
 
-TEST(GetVoraFields, RunsTheThreeLevelsInOrder) {
+TEST(TranslateDocument, RunsTheThreeLevelsInOrder) {
   Pipeline p(kLevel1, kLevel2, kLevel3);
   const FieldList out = p.Translate(ListOf({{"ClaimId", " 42 "}, {"FormType", "UB04"}}));
   ASSERT_NE(out, nullptr);
@@ -103,14 +103,14 @@ TEST(GetVoraFields, RunsTheThreeLevelsInOrder) {
   EXPECT_EQ(out->ValueOr("_outputString"), "CLM*42*I~");
   // Unmapped fields stay.
   EXPECT_EQ(out->ValueOr("FormType"), "UB04");
-  EXPECT_EQ(p.batch->gVoraDocFields, out);
+  EXPECT_EQ(p.batch->documentFields, out);
   const std::string dir = p.host.properties.Item("Mappings Directory").Value;
-  EXPECT_EQ(p.batch->mstrDataMappingsFile, dir + "\\DataMappings.xml");
-  EXPECT_EQ(p.batch->mstrFieldMappingsFile, dir + "\\FieldMappings.xml");
-  EXPECT_EQ(p.batch->mstrOutputDataMappingsFile, dir + "\\FeedOutputMappings.xml");
+  EXPECT_EQ(p.batch->dataMappingsFile, dir + "\\DataMappings.xml");
+  EXPECT_EQ(p.batch->fieldMappingsFile, dir + "\\FieldMappings.xml");
+  EXPECT_EQ(p.batch->outputMappingsFile, dir + "\\FeedOutputMappings.xml");
 }
 
-TEST(GetVoraFields, LogsEveryLevel) {
+TEST(TranslateDocument, LogsEveryLevel) {
   ScopedLog log;
   Pipeline p(kNoClasses, kLevel2, kLevel3);
   p.Translate(ListOf({{"FormType", "1500"}}));
@@ -130,21 +130,21 @@ TEST(GetVoraFields, LogsEveryLevel) {
   EXPECT_EQ(log.Lines(), expected);
 }
 
-TEST(GetVoraFields, EmptyMappingsDirectoryBypassesTranslation) {
+TEST(TranslateDocument, EmptyMappingsDirectoryBypassesTranslation) {
   ScopedLog log;
   Pipeline p(kLevel1, kLevel2, kLevel3);
   p.host.properties.Set("Mappings Directory", "");
   const FieldList in = ListOf({{"ClaimId", "1"}});
   const FieldList out = p.Translate(in);
   EXPECT_EQ(out, in);
-  ASSERT_NE(p.batch->gVoraDocFields, nullptr);
-  EXPECT_TRUE(p.batch->gVoraDocFields->empty());
+  ASSERT_NE(p.batch->documentFields, nullptr);
+  EXPECT_TRUE(p.batch->documentFields->empty());
   EXPECT_EQ(log.Lines(),
             std::vector<std::string>{"ProcessDocument: No mappings Directory specified. Bypassing "
                                      "Translations"});
 }
 
-TEST(GetVoraFields, FailuresCarrySourceGetVoraFields) {
+TEST(TranslateDocument, FailuresCarryTheTranslationSource) {
   struct Row {
     int line;
     const char* level2;  // nullptr: the file is missing
@@ -209,7 +209,7 @@ TEST(GetVoraFields, FailuresCarrySourceGetVoraFields) {
   }
 }
 
-TEST(GetVoraFields, ServiceLinesAreGeneratedOnceAfterLevel2) {
+TEST(TranslateDocument, ServiceLinesAreGeneratedOnceAfterLevel2) {
   constexpr std::string_view level2 = R"xml(<FieldMappings>
     <MappingClass name="First"><Fields>
       <Field name="_generateServiceLine" value="Y"/>
@@ -232,7 +232,7 @@ TEST(GetVoraFields, ServiceLinesAreGeneratedOnceAfterLevel2) {
   }
   EXPECT_EQ(generated, 1);
 
-  // Without bTranslate (as at batch start) nothing is generated.
+  // Without generateServiceLines (as at batch start) nothing is generated.
   const FieldList plain = p.Translate(ListOf({{"Codes", "A|B"}}), false);
   EXPECT_EQ(plain->ValueOr("_ServiceLineOutput"), "SV*(_ServiceLineValue1_&n)~");
 }
@@ -244,7 +244,7 @@ void Age(const std::string& path) {
   std::filesystem::last_write_time(path, when);
 }
 
-TEST(GetVoraFields, EditedMappingFileIsReadBeforeTheNextDocument) {
+TEST(TranslateDocument, EditedMappingFileIsReadBeforeTheNextDocument) {
   Pipeline p(kNoClasses, kNoClasses, R"(<FieldMappings><MappingClass name="A"><Fields>
       <Field name="Out" value="first"/></Fields></MappingClass></FieldMappings>)");
   for (const char* name : {"DataMappings.xml", "FieldMappings.xml", "FeedOutputMappings.xml"}) {
@@ -293,17 +293,17 @@ TEST(MappingFileCache, ReloadsWhenTheFileIsReplaced) {
 struct Document {
   Pipeline p{kNoClasses, kNoClasses, kNoClasses};
   Document() {
-    quillon::InitBatchStatus(p.host, *p.batch);
-    quillon::AddRecordToBatchDocStatus(p.host, *p.batch);
+    quillon::ResetBatchStatus(p.host, *p.batch);
+    quillon::AddDocumentStatus(p.host, *p.batch);
   }
-  const quillon::VoraBatchStats& Status() { return *p.batch->clnBatchDocStatus->Item("id-17"); }
+  const quillon::DocumentStatus& Status() { return *p.batch->documentStatus->Item("id-17"); }
   void Process(const std::vector<std::pair<std::string, std::string>>& fields) {
-    p.batch->gVoraDocFields = ListOf(fields);
-    p.action.ProcessDocument(nullptr, p.host);
+    p.batch->documentFields = ListOf(fields);
+    p.pipeline.AppendDocumentRecord(nullptr, p.host);
   }
 };
 
-TEST(ProcessDocument, CreateFeedDecidesWhetherARecordIsWritten) {
+TEST(AppendDocumentRecord, CreateFeedDecidesWhetherARecordIsWritten) {
   struct Row {
     int line;
     const char* createFeed;  // nullptr: no such field
@@ -320,15 +320,15 @@ TEST(ProcessDocument, CreateFeedDecidesWhetherARecordIsWritten) {
                                                                {"STATUS", "OK"}};
     if (row.createFeed) fields.emplace_back("_createFeed", row.createFeed);
     d.Process(fields);
-    EXPECT_EQ(d.p.batch->gsString, row.written ? "A~B~" : "");
-    EXPECT_EQ(d.p.batch->gbDocCount, row.written ? 1 : 0);
-    EXPECT_EQ(d.Status().WrittenToOutputFile, row.written);
-    EXPECT_TRUE(d.Status().Released);
-    EXPECT_EQ(d.Status().StatusFieldValue, "OK");
+    EXPECT_EQ(d.p.batch->batchText, row.written ? "A~B~" : "");
+    EXPECT_EQ(d.p.batch->documentCount, row.written ? 1 : 0);
+    EXPECT_EQ(d.Status().writtenToOutputFile, row.written);
+    EXPECT_TRUE(d.Status().released);
+    EXPECT_EQ(d.Status().statusFieldValue, "OK");
   }
 }
 
-TEST(ProcessDocument, RecordFooterGetsTheSegmentCount) {
+TEST(AppendDocumentRecord, RecordFooterGetsTheSegmentCount) {
   struct Row {
     int line;
     const char* record;
@@ -345,13 +345,13 @@ TEST(ProcessDocument, RecordFooterGetsTheSegmentCount) {
     Document d;
     d.Process(
         {{"_createFeed", "YES"}, {"_outputString", row.record}, {"_recordFooter", row.footer}});
-    EXPECT_EQ(d.p.batch->gsString, row.text);
+    EXPECT_EQ(d.p.batch->batchText, row.text);
     // The rewritten footer is stored back into the list, in its place.
-    EXPECT_EQ(d.p.batch->gVoraDocFields->Item(3)->Name(), "_recordFooter");
+    EXPECT_EQ(d.p.batch->documentFields->Item(3)->Name(), "_recordFooter");
   }
 }
 
-TEST(ProcessDocument, MissingOutputStringIs7000) {
+TEST(AppendDocumentRecord, MissingOutputStringIs7000) {
   ScopedLog log;
   Document d;
   try {
@@ -364,17 +364,17 @@ TEST(ProcessDocument, MissingOutputStringIs7000) {
               "The document asks for a record (\"_createFeed\" is \"yes\") but has no "
               "\"_outputString\"");
   }
-  EXPECT_FALSE(d.Status().Released);
-  EXPECT_EQ(d.p.batch->gsString, "");
+  EXPECT_FALSE(d.Status().released);
+  EXPECT_EQ(d.p.batch->batchText, "");
   EXPECT_EQ(log.Lines().back(),
             "GetExport: Error Context :   : Err number :112 : The document asks for a record "
             "(\"_createFeed\" is \"yes\") but has no \"_outputString\"");
 }
 
-TEST(ProcessDocument, LogsTheWrite) {
+TEST(AppendDocumentRecord, LogsTheWrite) {
   ScopedLog log;
   Document d;
-  d.p.batch->gsOutputFullPathAndName = "C:\\work\\out.txt";
+  d.p.batch->workingFilePath = "C:\\work\\out.txt";
   d.Process({{"_createFeed", "YES"}, {"_outputString", "A~"}});
   const std::vector<std::string> expected = {
       "ProcessDocument: writing data to file : 2",
@@ -384,22 +384,22 @@ TEST(ProcessDocument, LogsTheWrite) {
   EXPECT_EQ(log.Lines(), expected);
 }
 
-TEST(AddSetupFields, CopiesTheReleasedValuesInOrder) {
+TEST(AddReleasedValues, CopiesTheReleasedValuesInOrder) {
   Pipeline p(kNoClasses, kNoClasses, kNoClasses);
   p.host.documents[0].values = {{"B", "2"}, {"A", "1"}, {"b", "3"}};
-  const FieldList fields = p.action.AddSetupFields(p.host, ListOf({{"Z", "0"}}));
+  const FieldList fields = p.pipeline.AddReleasedValues(p.host, ListOf({{"Z", "0"}}));
   EXPECT_EQ(fields->ToString(";", "="), "Z=0;B=3;A=1");
-  EXPECT_EQ(p.batch->gVoraSetupFields, fields);
+  EXPECT_EQ(p.batch->releasedValues, fields);
 }
 
-TEST(InitialiseFields, AddsTheBatchFieldsAndTranslates) {
+TEST(AddBatchFields, AddsTheBatchFieldsAndTranslates) {
   Pipeline p(kNoClasses, R"(<FieldMappings><MappingClass name="A"><Fields>
       <Field name="_generateServiceLine" value="Y"/>
       <Field name="_ServiceLineValue1" value="x"/><Field name="_ServiceLineReqFields1" value="x"/>
       <Field name="Batch" value="[Batch Name]/[Batch Class Name]"/>
     </Fields></MappingClass></FieldMappings>)",
              kNoClasses);
-  const FieldList fields = p.action.InitialiseFields(p.host, nullptr);
+  const FieldList fields = p.pipeline.AddBatchFields(p.host, nullptr);
   EXPECT_EQ(fields->ValueOr("Batch"), "Batch A/7");
   EXPECT_EQ(fields->ValueOr("Batch ID"), "B-1");
   EXPECT_EQ(fields->ValueOr("Batch Description"), "Morning scan");
@@ -408,7 +408,7 @@ TEST(InitialiseFields, AddsTheBatchFieldsAndTranslates) {
   EXPECT_FALSE(fields->Exists("_ServiceLineOutput"));  // never generates service lines
 }
 
-TEST(GetConstantCommonFromMappings, FirstMatchingClassWithCommonWins) {
+TEST(ConstantCommonFromMappings, FirstMatchingClassWithCommonWins) {
   constexpr std::string_view xml = R"(<FieldMappings>
     <MappingClass name="Other"><Conditions>
       <Condition field="[_Type]" operator="eq" value="B"/></Conditions>
@@ -420,7 +420,7 @@ TEST(GetConstantCommonFromMappings, FirstMatchingClassWithCommonWins) {
   </FieldMappings>)";
   TempDir dir;
   const std::string file = dir.Write("common.xml", xml);
-  clsVoraAction action;
+  DocumentPipeline pipeline;
   struct Row {
     int line;
     std::string source;
@@ -438,26 +438,26 @@ TEST(GetConstantCommonFromMappings, FirstMatchingClassWithCommonWins) {
     SCOPED_TRACE(row.line);
     if (row.common == "fails") {
       try {
-        action.GetConstantCommonFromMappings(row.source, row.batchType, row.type);
+        pipeline.ConstantCommonFromMappings(row.source, row.batchType, row.type);
         FAIL() << "expected 501";
       } catch (const platform::Error& e) {
         EXPECT_EQ(e.Number(), 501);
         EXPECT_EQ(e.Source(), "GetConstantCommonFromMappings");
       }
     } else {
-      EXPECT_EQ(action.GetConstantCommonFromMappings(row.source, row.batchType, row.type),
+      EXPECT_EQ(pipeline.ConstantCommonFromMappings(row.source, row.batchType, row.type),
                 row.common);
     }
   }
 }
 
-TEST(DumpHalvoVars, LogsEveryValue) {
+TEST(LogHostValues, LogsEveryValue) {
   ScopedLog log;
   release_testing::FakeValues values;
   values.items = {{"Dest1", "v1", quillon::kSourceIndexField, "Field 1"},
                   {"Dest2", "", quillon::kSourceBatchField, "Payer"}};
-  clsVoraAction action;
-  action.DumpHalvoVars(values);
+  DocumentPipeline pipeline;
+  pipeline.LogHostValues(values);
   const std::vector<std::string> expected = {
       ">>>>> Halvo Index Field Values <<<<<<",
       "Dest: Dest1, Value: v1, Source: Field 1, SourceType: 0, DataType: ",

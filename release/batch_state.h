@@ -1,0 +1,113 @@
+// BatchState: the state of one release run, shared by the release script
+// (ReleaseScript), the document pipeline (DocumentPipeline) and the batch
+// output (batch_output.h). A plain class of public fields without operations of
+// its own; the operations that fill a list or collection also create it, so a
+// null pointer means "not created yet" (an unprepared release run has no
+// status collection, for example).
+//
+// DocumentStatus is the status of one document, kept in documentStatus
+// under the key "id-" + document id, in arrival order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/tessel/name_value_list.h"
+#include "quillon_export.h"
+
+namespace quillon {
+
+class ExpressionCache;
+class MappingFileCache;
+
+// The status of one document of the batch.
+struct DocumentStatus {
+  bool writtenToOutputFile = false;  // the document produced a record
+  std::string statusFieldValue;      // its "STATUS" field, if any
+  std::string indexFieldsRecord;     // not used at release time
+  bool released = false;             // went through AppendDocumentRecord without failure
+  std::int32_t documentId = 0;       // the host's document identifier
+};
+
+// The keyed, ordered collection of status records. Keys are compared exactly;
+// lookups by key cost O(1) on average. Records keep their address while they
+// are in the collection (Add never moves earlier records).
+class QUILLON_API DocumentStatusCollection {
+ public:
+  using const_iterator = std::deque<DocumentStatus>::const_iterator;
+
+  // Appends a record under `key`; a key already present raises the
+  // duplicate-key error (457) and leaves the collection unchanged.
+  DocumentStatus& Add(const DocumentStatus& record, std::string_view key);
+  // The record of that key, or nullptr.
+  DocumentStatus* Item(std::string_view key);
+  const DocumentStatus* Item(std::string_view key) const;
+  // The record at a 1-based position, or nullptr.
+  const DocumentStatus* Item(std::int64_t position) const;
+  std::int32_t Count() const noexcept { return static_cast<std::int32_t>(records_.size()); }
+  // Removes the record of that key (error 5 when there is none).
+  void Remove(std::string_view key);
+  void Clear() noexcept;
+
+  const_iterator begin() const noexcept { return records_.begin(); }
+  const_iterator end() const noexcept { return records_.end(); }
+
+ private:
+  std::deque<DocumentStatus> records_;
+  std::vector<std::string> keys_;  // key of records_[i]
+  std::unordered_map<std::string, std::size_t> index_;
+};
+
+// The key of a document's status record: "id-17".
+QUILLON_API std::string DocumentStatusKey(std::int32_t documentId);
+
+class QUILLON_API BatchState {
+ public:
+  BatchState();
+  ~BatchState();
+  BatchState(const BatchState&) = delete;
+  BatchState& operator=(const BatchState&) = delete;
+
+  std::string dataMappingsFile;    // level 1 mapping-class file
+  std::string fieldMappingsFile;   // level 2
+  std::string outputMappingsFile;  // level 3
+  std::unique_ptr<DocumentStatusCollection> documentStatus;
+  std::string batchName;
+  std::string currentRecord;        // record text of the last document appended
+  std::string outputFileName;       // file name of the last output file
+  std::string workingFilePath;      // full path of the working output file
+  tessel::NameValueList constants;  // not used at release time
+  std::shared_ptr<tessel::NameValueList> documentFields;  // current document, translated
+  std::string workingDirectory;
+  std::string destinationDirectory;  // ends with "\" after a finalisation
+  std::int32_t documentCount = 0;
+  std::vector<std::string> fieldCollection;               // not used at release time
+  std::shared_ptr<tessel::NameValueList> releasedValues;  // current document, as released
+  // The batch's records, concatenated. Appending is amortised O(1).
+  std::string batchText;
+  std::unique_ptr<tessel::NameValueList> headerSet;  // "DOCTYPE", "_outputFileName", ...
+  std::int32_t recordCount = 0;
+  std::vector<std::string> editorFields;  // handed (empty) to the setup dialog's editors
+
+  // The output files that FinalizeBatchRelease moved into their output
+  // directory during the life of this object, as destination paths, in order.
+  std::vector<std::string> outputFilesWritten;
+
+  // Parsed mapping-class files kept between documents of this run; every use
+  // checks the file on disk first, so an edited file is read again.
+  MappingFileCache& MappingCache();
+  // Parsed service-line expressions kept between documents of this run.
+  ExpressionCache& Expressions();
+
+ private:
+  std::unique_ptr<MappingFileCache> mappingCache_;
+  std::unique_ptr<ExpressionCache> expressions_;
+};
+
+}  // namespace quillon
