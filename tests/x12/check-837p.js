@@ -19,6 +19,10 @@
 // Usage: node check-837p.js [--transactions N] [--quiet] FILE...
 //   --transactions N  also require exactly N transaction sets in each file
 // Exit status: 0 all files valid, 1 some file invalid, 2 usage or read error.
+//
+// The checker takes its transaction set grammar, element tables and NM1
+// rules from a rule set (PROFESSIONAL here); check-837i.js reuses the engine
+// with the rule set of the institutional claim.
 'use strict';
 
 const fs = require('fs');
@@ -282,11 +286,21 @@ const NM1_RULES = {
   45: { types: ['2'], name: false, ids: [], noName: true },
 };
 
+const PROFESSIONAL = {
+  name: '837P',
+  program: 'check-837p',
+  implementation: IMPLEMENTATION,
+  elements: ELEMENTS,
+  transaction: TRANSACTION,
+  nm1: NM1_RULES,
+};
+
 // ---------------------------------------------------------------------------
 
 class Checker {
-  constructor(file) {
+  constructor(file, rules = PROFESSIONAL) {
     this.file = file;
+    this.rules = rules;
     this.errors = [];
     this.stats = { transactions: 0, claims: 0, lines: 0, segments: 0 };
   }
@@ -390,7 +404,7 @@ class Checker {
     for (const group of interchange.functionalGroups) {
       const gs = group.header;
       this.checkElements(gs, [R('ID', 2, 2, ['HC']), R('AN', 2, 15), R('AN', 2, 15), R('DT', 8, 8),
-        R('TM', 4, 8), R('N0', 1, 9), R('ID', 1, 2, ['X']), R('AN', 1, 12, [IMPLEMENTATION])]);
+        R('TM', 4, 8), R('N0', 1, 9), R('ID', 1, 2, ['X']), R('AN', 1, 12, [this.rules.implementation])]);
       const ge = group.trailer;
       if (!ge) {
         this.error(Checker.where(gs), 'functional group without GE');
@@ -407,7 +421,7 @@ class Checker {
       for (const transaction of group.transactions) {
         const st = transaction.header;
         const se = transaction.trailer;
-        this.checkElements(st, [R('ID', 3, 3, ['837']), R('AN', 4, 9), R('AN', 1, 35, [IMPLEMENTATION])]);
+        this.checkElements(st, [R('ID', 3, 3, ['837']), R('AN', 4, 9), R('AN', 1, 35, [this.rules.implementation])]);
         if (controlNumbers.has(st.valueOf(2))) {
           this.error(Checker.where(st), `ST02 "${st.valueOf(2)}" is used twice in the group`);
         }
@@ -469,12 +483,12 @@ class Checker {
   // Rules of one segment that depend on its loop or on other elements.
   checkSegment(s, item, loopName, component) {
     const v = (i) => s.valueOf(i, '') || '';
-    const specs = item.elements || ELEMENTS[s.tag];
+    const specs = item.elements || this.rules.elements[s.tag];
     if (specs) this.checkElements(s, specs, component);
     const where = `${Checker.where(s)} (loop ${loopName})`;
     switch (s.tag) {
       case 'NM1': {
-        const rule = NM1_RULES[v(1)];
+        const rule = item.nm1 || this.rules.nm1[v(1)];
         if (!rule) break;
         if (!rule.types.includes(v(2))) this.error(where, `NM102 "${v(2)}" not allowed for NM1*${v(1)}`);
         if (rule.name && !v(3)) this.error(where, 'NM103 name is required');
@@ -502,6 +516,10 @@ class Checker {
           const m = /^(\d{8})-(\d{8})$/.exec(v(3));
           if (!m || !validDate(m[1]) || !validDate(m[2]) || m[1] > m[2]) this.error(where, `DTP03 "${v(3)}" is not a date range`);
         }
+        if (v(2) === 'DT' && !(/^\d{12}$/.test(v(3)) && validDate(v(3).slice(0, 8)) && validTime(v(3).slice(8)))) {
+          this.error(where, `DTP03 "${v(3)}" is not a date and time CCYYMMDDHHMM`);
+        }
+        if (v(2) === 'TM' && !(/^\d{4}$/.test(v(3)) && validTime(v(3)))) this.error(where, `DTP03 "${v(3)}" is not a time HHMM`);
         break;
       case 'HI':
         for (const e of s.elements) {
@@ -520,7 +538,7 @@ class Checker {
     const segs = transaction.segments;
     const claims = [];
     const context = { segs, pos: 0, component, claims, hl: [] };
-    this.matchLoop(TRANSACTION, context);
+    this.matchLoop(this.rules.transaction, context);
     if (context.pos < segs.length) {
       const s = segs[context.pos];
       this.error(Checker.where(s), `unexpected segment ${s.tag}*${s.valueOf(1, '')} here; the loops above end before it`);
@@ -585,7 +603,7 @@ class Checker {
         context.hl.push({ seg: s, id: s.valueOf(1, ''), parent: s.valueOf(2, ''), level: s.valueOf(3, ''), child: s.valueOf(4, ''), segments: new Set(), claims: 0 });
         break;
       case 'SBR':
-        hl.sbr = s;
+        if (loopName === '2000B') hl.sbr = s;  // not the SBR of another payer (2320)
         break;
       case 'CLM':
         hl.claims += 1;
@@ -637,12 +655,18 @@ class Checker {
     });
   }
 
-  checkClaim(claim, component) {
-    let total = 0;
+  checkLineNumbers(claim) {
     claim.lines.forEach((line, index) => {
       if (line.lx.valueOf(1, '') !== String(index + 1)) {
         this.error(Checker.where(line.lx), `LX01 "${line.lx.valueOf(1, '')}" should be ${index + 1} (lines are numbered 1, 2, 3... in each claim)`);
       }
+    });
+  }
+
+  checkClaim(claim, component) {
+    this.checkLineNumbers(claim);
+    let total = 0;
+    claim.lines.forEach((line) => {
       if (!line.sv1) return;
       total += Math.round(parseFloat(line.sv1.valueOf(2, '0')) * 100);
       for (const pointer of (line.sv1.valueOf(7, '') || '').split(component)) {
@@ -688,7 +712,11 @@ class Checker {
   }
 }
 
-function main(argv) {
+// The command line; `makeChecker` gives the checker of one file (the
+// 837P checker unless another rule set's program passes its own).
+function main(argv, makeChecker = (file) => new Checker(file)) {
+  const { name, program, implementation } = makeChecker('').rules;
+  const usage = `usage: ${program}.js [--transactions N] [--quiet] FILE...`;
   const files = [];
   let expected;
   let quiet = false;
@@ -696,20 +724,20 @@ function main(argv) {
     if (argv[i] === '--transactions' && i + 1 < argv.length) {
       expected = Number(argv[++i]);
       if (!Number.isInteger(expected) || expected < 0) {
-        console.error(`check-837p: --transactions needs a whole number, got "${argv[i]}"`);
+        console.error(`${program}: --transactions needs a whole number, got "${argv[i]}"`);
         return 2;
       }
     } else if (argv[i] === '--quiet') {
       quiet = true;
     } else if (argv[i].startsWith('--')) {
-      console.error(`check-837p: unknown option ${argv[i]}\nusage: check-837p.js [--transactions N] [--quiet] FILE...`);
+      console.error(`${program}: unknown option ${argv[i]}\n${usage}`);
       return 2;
     } else {
       files.push(argv[i]);
     }
   }
   if (files.length === 0) {
-    console.error('usage: check-837p.js [--transactions N] [--quiet] FILE...');
+    console.error(usage);
     return 2;
   }
   let status = 0;
@@ -721,12 +749,12 @@ function main(argv) {
       console.error(`${file}: cannot read: ${e.message}`);
       return 2;
     }
-    const checker = new Checker(file);
+    const checker = makeChecker(file);
     checker.run(text, expected);
     const { transactions, claims, lines, segments } = checker.stats;
     if (checker.errors.length === 0) {
       if (!quiet) {
-        console.log(`${file}: valid 837P (${IMPLEMENTATION}): ${transactions} transaction sets, ${claims} claims, ` +
+        console.log(`${file}: valid ${name} (${implementation}): ${transactions} transaction sets, ${claims} claims, ` +
           `${lines} service lines, ${segments} segments in transaction sets, ${text.length} bytes`);
       }
     } else {
@@ -742,4 +770,14 @@ if (require.main === module) {
   process.exitCode = main(process.argv.slice(2));
 }
 
-module.exports = { Checker, main };
+module.exports = {
+  Checker,
+  main,
+  PROFESSIONAL,
+  ELEMENTS,
+  NM1_RULES,
+  codes: { US_STATES, CLAIM_FILING, ID_QUALIFIERS },
+  grammar: { el, R, S, N, comp, seg, loop, q, not, ANY, MANY },
+  validDate,
+  validTime,
+};

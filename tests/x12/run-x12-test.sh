@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # The X12 tests that CTest runs (tests/x12/CMakeLists.txt):
 #
-#   run-x12-test.sh selftest
-#       the checker's own cases (check-837p.test.js)
-#   run-x12-test.sh samples SHARED_DIR
-#       the public 837P samples: the valid one must pass, the invalid one fail
-#   run-x12-test.sh example QUILLON SOURCE_DIR
-#       releases the bundled example (examples/professional-claims) with the
-#       built quillon command in a fresh folder, as from a fresh clone, and
-#       checks the 837P file it writes
+#   run-x12-test.sh selftest [837p|837i]
+#       the checker's own cases (check-837p.test.js or check-837i.test.js)
+#   run-x12-test.sh samples SHARED_DIR [837p|837i]
+#       the public samples of that claim: the valid one must pass, the
+#       invalid one fail with the faults it is known for
+#   run-x12-test.sh example QUILLON SOURCE_DIR [EXAMPLE]
+#       releases a bundled example (examples/EXAMPLE, by default
+#       professional-claims) with the built quillon command in a fresh folder,
+#       as from a fresh clone, and checks the 837 file it writes with the
+#       checker of its claim (institutional-claims: the 837I checker)
+#
+# The claim defaults to 837p.
 #
 # Exit 77 (CTest: skipped) when node or the node packages are missing
 # (scripts/install-test-deps.sh installs them), or the samples are not there.
@@ -23,20 +27,47 @@ skip() {
 command -v node >/dev/null 2>&1 || skip "node is not installed"
 [ -f "$here/node_modules/node-x12/package.json" ] ||
   skip "tests/x12/node_modules is missing; run scripts/install-test-deps.sh"
-checker=(node "$here/check-837p.js")
+
+# The checker program of a claim: 837p or 837i.
+claim_checker() {
+  case "$1" in
+    837p | 837i) echo "$here/check-$1.js" ;;
+    *)
+      echo "run-x12-test.sh: unknown claim \"$1\" (837p or 837i)" >&2
+      exit 2
+      ;;
+  esac
+}
 
 mode="${1:-}"
 case "$mode" in
   selftest)
-    exec node "$here/check-837p.test.js"
+    checker="$(claim_checker "${2:-837p}")"
+    exec node "${checker%.js}.test.js"
     ;;
 
   samples)
     samples="${2:?samples needs the shared folder}/samples/x12"
+    claim="${3:-837p}"
+    checker=(node "$(claim_checker "$claim")")
     [ -d "$samples" ] || skip "no sample folder $samples"
-    "${checker[@]}" "$samples/837P-commercial-valid.x12"
+    # The valid sample, the invalid one, and the faults the invalid one is
+    # known for: each must be found.
+    if [ "$claim" = 837p ]; then
+      valid=837P-commercial-valid.x12
+      invalid=837P-segment-errors-invalid.x12
+      faults=("required N3 missing in loop 2010AA" "REF*EI/SY tax id repeats"
+        "required HI principal diagnosis missing" "SE01")
+    else
+      valid=837I-two-claims-valid.x12
+      invalid=837I-invalid.x12
+      faults=("billing provider ZIP code \"20705\" must have 9 digits" "CLM05-2 \"B\""
+        "CLM06 is not used" "DTP*434 needs DTP02 RD8" "segment starts with white space"
+        "trailing empty element" "SE01 \"25\"")
+    fi
+    "${checker[@]}" "$samples/$valid"
     set +e
-    output="$("${checker[@]}" "$samples/837P-segment-errors-invalid.x12")"
+    output="$("${checker[@]}" "$samples/$invalid")"
     status=$?
     set -e
     echo "$output"
@@ -44,9 +75,7 @@ case "$mode" in
       echo "FAIL: the invalid sample should be rejected with status 1, got $status"
       exit 1
     fi
-    # The four faults the sample is known for must each be found.
-    for fault in "required N3 missing in loop 2010AA" "REF*EI/SY tax id repeats" \
-      "required HI principal diagnosis missing" "SE01"; do
+    for fault in "${faults[@]}"; do
       if ! grep -qF "$fault" <<<"$output"; then
         echo "FAIL: the checker did not report: $fault"
         exit 1
@@ -59,16 +88,21 @@ case "$mode" in
     quillon="${2:?example needs the quillon command}"
     quillon="$(cd "$(dirname "$quillon")" && pwd)/$(basename "$quillon")"
     source_dir="${3:?example needs the source folder}"
+    example="${4:-professional-claims}"
+    case "$example" in
+      institutional-claims) checker=(node "$(claim_checker 837i)") ;;
+      *) checker=(node "$(claim_checker 837p)") ;;
+    esac
     work="$(mktemp -d)"
     trap 'rm -rf "$work"' EXIT
     # A fresh copy: the example's relative paths resolve against the folder
     # the command runs in, as they do from the root of a clone.
     mkdir -p "$work/examples"
-    cp -R "$source_dir/examples/professional-claims" "$work/examples/"
-    rm -f "$work/examples/professional-claims/"*.icn
+    cp -R "$source_dir/examples/$example" "$work/examples/"
+    rm -f "$work/examples/$example/"*.icn
     documents="$(node -e 'console.log(require(process.argv[1]).documents.length)' \
-      "$work/examples/professional-claims/batch.json")"
-    (cd "$work" && "$quillon" release examples/professional-claims/batch.json)
+      "$work/examples/$example/batch.json")"
+    (cd "$work" && "$quillon" release "examples/$example/batch.json")
     shopt -s nullglob
     files=("$work"/build/example-output/out/*)
     if [ "${#files[@]}" -ne 1 ]; then
@@ -79,7 +113,7 @@ case "$mode" in
     ;;
 
   *)
-    echo "usage: run-x12-test.sh selftest | samples SHARED_DIR | example QUILLON SOURCE_DIR" >&2
+    echo "usage: run-x12-test.sh selftest [CLAIM] | samples SHARED_DIR [CLAIM] | example QUILLON SOURCE_DIR [EXAMPLE]" >&2
     exit 2
     ;;
 esac
