@@ -1,12 +1,15 @@
-// The bundled example (examples/professional-claims) released with the built
-// `quillon` command in a fresh folder, as an administrator would from a
-// clone: the mapping files load, every claim form becomes one transaction set
-// of one 837P interchange, a second release writes a second file with the
-// next interchange control number, and the 837P excerpts that
-// docs/mapping-guide.md shows are what the release writes.
+// The bundled examples released with the built `quillon` command in a fresh
+// folder, as an administrator would from a clone: the mapping files load,
+// every claim form becomes one transaction set of one interchange (an 837P for
+// examples/professional-claims, an 837I for examples/institutional-claims), a
+// second release writes a second file with the next interchange control
+// number, and the excerpts that docs/mapping-guide.md shows are what the
+// release writes.
 //
-// The full X12 validation of the file, with an independent parser, is the
-// CTest test x12_example_release (tests/x12).
+// The full X12 validation of the files, with an independent parser, is the
+// CTest tests x12_example_release and x12_institutional_example_release
+// (tests/x12); the institutional release is also held against that checker
+// here, twice.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -66,23 +69,82 @@ std::vector<std::string> Elements(const std::string& segment) {
   return elements;
 }
 
-// A copy of the example below a temporary folder, laid out as in a clone;
+// The transaction sets of an interchange by ST02, each with its segments
+// from ST to SE, and the control numbers in file order.
+struct TransactionSets {
+  std::map<std::string, std::vector<std::string>> byControl;
+  std::vector<std::string> order;
+};
+
+TransactionSets SplitTransactionSets(const std::vector<std::string>& segments) {
+  TransactionSets sets;
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    if (segments[i].rfind("ST*", 0) != 0) continue;
+    const std::string control = Elements(segments[i])[2];
+    std::size_t j = i;
+    while (j < segments.size() && segments[j].rfind("SE*", 0) != 0) ++j;
+    if (j == segments.size()) {
+      ADD_FAILURE() << "transaction set " << control << " without SE";
+      break;
+    }
+    EXPECT_EQ(sets.byControl.count(control), 0u) << "ST02 " << control << " twice";
+    sets.byControl[control].assign(segments.begin() + static_cast<std::ptrdiff_t>(i),
+                                   segments.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+    sets.order.push_back(control);
+  }
+  return sets;
+}
+
+// The ```x12 blocks of the mapping guide for one example, each with the guide
+// line that opens it: "```x12" for the professional example, "```x12 NAME"
+// for examples/NAME.
+std::vector<std::pair<int, std::vector<std::string>>> GuideExcerpts(const std::string& example) {
+  std::vector<std::pair<int, std::vector<std::string>>> blocks;
+  std::ifstream guide(kSource + "/docs/mapping-guide.md");
+  EXPECT_TRUE(guide) << "cannot read docs/mapping-guide.md";
+  const std::string opening =
+      example == "professional-claims" ? std::string("```x12") : "```x12 " + example;
+  std::string line;
+  int number = 0;
+  bool inBlock = false;
+  while (std::getline(guide, line)) {
+    ++number;
+    if (!inBlock) {
+      if (line == opening) {
+        inBlock = true;
+        blocks.push_back({number, {}});
+      }
+      continue;
+    }
+    if (line.rfind("```", 0) == 0) {
+      inBlock = false;
+      continue;
+    }
+    EXPECT_TRUE(!line.empty() && line.back() == '~') << "guide line " << number;
+    blocks.back().second.push_back(line.substr(0, line.size() - 1));
+  }
+  return blocks;
+}
+
+// A copy of an example below a temporary folder, laid out as in a clone;
 // the example's relative directories then resolve inside the copy, and the
 // release creates them (build/ included).
 class ReleasedExample : public ::testing::Test {
  protected:
+  explicit ReleasedExample(std::string example = "professional-claims")
+      : example_(std::move(example)) {}
+
   void SetUp() override {
-    const fs::path example = dir_.path() / "examples" / "professional-claims";
+    const fs::path example = dir_.path() / "examples" / example_;
     fs::create_directories(example.parent_path());
-    fs::copy(fs::path(kSource) / "examples" / "professional-claims", example,
-             fs::copy_options::recursive);
+    fs::copy(fs::path(kSource) / "examples" / example_, example, fs::copy_options::recursive);
     for (const auto& entry : fs::directory_iterator(example)) {
       if (entry.path().extension() == ".icn") fs::remove(entry.path());  // a fresh counter
     }
   }
 
   testing_support::CommandResult Release() {
-    return Quillon(dir_.str(), {"release", "examples/professional-claims/batch.json"});
+    return Quillon(dir_.str(), {"release", "examples/" + example_ + "/batch.json"});
   }
 
   std::vector<fs::path> OutputFiles() const {
@@ -106,17 +168,39 @@ class ReleasedExample : public ::testing::Test {
     return files.size() == 1 ? ReadFile(files[0].string()) : std::string();
   }
 
+  // Every excerpt of the guide for this example must appear in `released` as
+  // consecutive segments; answers the number of excerpts.
+  int ExpectGuideExcerpts(const std::vector<std::string>& released) const {
+    const auto blocks = GuideExcerpts(example_);
+    for (const auto& [line, excerpt] : blocks) {
+      SCOPED_TRACE("x12 block at guide line " + std::to_string(line));
+      EXPECT_FALSE(excerpt.empty());
+      const auto found =
+          std::search(released.begin(), released.end(), excerpt.begin(), excerpt.end());
+      EXPECT_NE(found, released.end()) << "the release does not write these segments";
+    }
+    return static_cast<int>(blocks.size());
+  }
+
+  std::string example_;
   testing_support::TempDir dir_;
 };
 
+class ReleasedInstitutionalExample : public ReleasedExample {
+ protected:
+  ReleasedInstitutionalExample() : ReleasedExample("institutional-claims") {}
+};
+
 TEST(ExampleMappings, CheckReportsAllThreeFilesOk) {
-  const auto result = Quillon(kSource, {"check", "examples/professional-claims/mappings"});
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.err, "");
-  for (const char* file : {"DataMappings.xml", "FieldMappings.xml", "FeedOutputMappings.xml"}) {
-    const std::string line =
-        std::string("examples/professional-claims/mappings/") + file + ": OK (";
-    EXPECT_NE(result.out.find(line), std::string::npos) << file << "\n" << result.out;
+  for (const std::string example : {"professional-claims", "institutional-claims"}) {
+    SCOPED_TRACE(example);
+    const auto result = Quillon(kSource, {"check", "examples/" + example + "/mappings"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    for (const char* file : {"DataMappings.xml", "FieldMappings.xml", "FeedOutputMappings.xml"}) {
+      const std::string line = "examples/" + example + "/mappings/" + file + ": OK (";
+      EXPECT_NE(result.out.find(line), std::string::npos) << file << "\n" << result.out;
+    }
   }
 }
 
@@ -126,20 +210,7 @@ TEST_F(ReleasedExample, EveryFormBecomesOneTransactionSet) {
   const std::vector<std::string> segments = Segments(text);
   ASSERT_GE(segments.size(), 4u);
 
-  // The transaction sets by ST02, with their segments from ST to SE.
-  std::map<std::string, std::vector<std::string>> sets;
-  std::vector<std::string> order;
-  for (std::size_t i = 0; i < segments.size(); ++i) {
-    if (segments[i].rfind("ST*", 0) != 0) continue;
-    const std::string control = Elements(segments[i])[2];
-    std::size_t j = i;
-    while (j < segments.size() && segments[j].rfind("SE*", 0) != 0) ++j;
-    ASSERT_LT(j, segments.size()) << "transaction set " << control << " without SE";
-    EXPECT_EQ(sets.count(control), 0u) << "ST02 " << control << " twice";
-    sets[control].assign(segments.begin() + static_cast<std::ptrdiff_t>(i),
-                         segments.begin() + static_cast<std::ptrdiff_t>(j) + 1);
-    order.push_back(control);
-  }
+  auto [sets, order] = SplitTransactionSets(segments);
 
   struct Row {
     int line;
@@ -260,40 +331,183 @@ TEST_F(ReleasedExample, TwoReleasesWriteTwoFilesWithTheirOwnControlNumbers) {
 TEST_F(ReleasedExample, GuideExcerptsAreWhatTheReleaseWrites) {
   const std::vector<std::string> released = Segments(ReleaseOnce());
   ASSERT_FALSE(released.empty());
+  EXPECT_GE(ExpectGuideExcerpts(released), 4);
+}
 
-  // Every ```x12 block of the guide must appear as consecutive segments.
-  std::ifstream guide(kSource + "/docs/mapping-guide.md");
-  ASSERT_TRUE(guide) << "cannot read docs/mapping-guide.md";
-  std::string line;
-  int number = 0;
-  int blocks = 0;
-  bool inBlock = false;
-  int blockLine = 0;
-  std::vector<std::string> excerpt;
-  while (std::getline(guide, line)) {
-    ++number;
-    if (!inBlock) {
-      if (line == "```x12") {
-        inBlock = true;
-        blockLine = number;
-        excerpt.clear();
+// The UB-04 forms of examples/institutional-claims: one transaction set per
+// form with its bill type, dates, physicians, second payer and revenue lines.
+TEST_F(ReleasedInstitutionalExample, EveryFormBecomesOneTransactionSet) {
+  const std::string text = ReleaseOnce();
+  ASSERT_FALSE(text.empty());
+  const std::vector<std::string> segments = Segments(text);
+  auto [sets, order] = SplitTransactionSets(segments);
+
+  struct Row {
+    int line;
+    std::string control;     // ST02 = the document id
+    std::string charge;      // CLM02
+    std::string billType;    // CLM05: facility type, "A", frequency
+    int lines;               // revenue lines (LX)
+    int lineDates;           // DTP*472 of the lines
+    std::string patient;     // PAT01, "" when the subscriber is the patient
+    std::string admission;   // DTP*435 format and date, "" for none
+    std::string discharge;   // DTP*096 time, "" for none
+    bool operating;          // NM1*72
+    std::string otherPayer;  // SBR01 and SBR02 of loop 2320, "" for none
+  } rows[] = {
+      {__LINE__, "2001", "9068.25", "11:A:1", 5, 0, "", "DT*202403010800", "1100", true, ""},
+      {__LINE__, "2002", "1215.00", "13:A:1", 4, 4, "19", "", "", false, ""},
+      {__LINE__, "2003", "885.00", "13:A:1", 5, 5, "", "", "", false, "S*18"},
+      {__LINE__, "2004", "4648.40", "11:A:1", 4, 0, "01", "DT*202403022200", "1400", true, "S*18"},
+      {__LINE__, "2005", "7050.00", "13:A:1", 5, 5, "", "", "", true, ""},
+      {__LINE__, "2006", "7840.85", "11:A:1", 6, 0, "", "DT*202402261700", "1000", false, "S*18"},
+      {__LINE__, "2007", "285.00", "14:A:1", 3, 3, "G8", "", "", false, ""},
+      {__LINE__, "2008", "15330.00", "11:A:2", 6, 0, "", "DT*202403050300", "", false, ""},
+      {__LINE__, "2009", "580.50", "13:A:1", 3, 3, "19", "", "", false, ""},
+  };
+  EXPECT_EQ(order.size(), std::size(rows));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    ASSERT_EQ(sets.count(row.control), 1u) << "no transaction set " << row.control;
+    const std::vector<std::string>& set = sets[row.control];
+    const std::vector<std::string> se = Elements(set.back());
+    EXPECT_EQ(se[1], std::to_string(set.size())) << "SE01";
+    EXPECT_EQ(se[2], row.control) << "SE02";
+    EXPECT_EQ(set[0], "ST*837*" + row.control + "*005010X223A2");
+
+    int lx = 0;
+    int lineDates = 0;
+    double sum = 0;
+    std::string clm02, clm05, pat, admission, discharge, otherPayer;
+    bool operating = false;
+    bool attending = false;
+    int statements = 0;
+    int cl1 = 0;
+    bool inOtherPayer = false;
+    for (const std::string& segment : set) {
+      const std::vector<std::string> e = Elements(segment);
+      if (e[0] == "LX") {
+        ++lx;
+        EXPECT_EQ(e[1], std::to_string(lx)) << "LX numbering";
+      } else if (e[0] == "SV2") {
+        ASSERT_GE(e.size(), 6u) << segment;
+        sum += std::stod(e[3]);
+        EXPECT_TRUE(e[4] == "UN" || e[4] == "DA") << segment;
+        EXPECT_FALSE(e[5].empty()) << "SV205 units: " << segment;
+      } else if (e[0] == "DTP" && e[1] == "472") {
+        ++lineDates;
+      } else if (e[0] == "DTP" && e[1] == "435") {
+        admission = e[2] + "*" + e[3];
+      } else if (e[0] == "DTP" && e[1] == "096") {
+        discharge = e[3];
+      } else if (e[0] == "DTP" && e[1] == "434") {
+        ++statements;
+        EXPECT_EQ(e[2], "RD8");
+      } else if (e[0] == "CL1") {
+        ++cl1;
+      } else if (e[0] == "PAT") {
+        pat = e[1];
+      } else if (e[0] == "CLM") {
+        clm02 = e[2];
+        clm05 = e[5];
+      } else if (e[0] == "NM1" && e[1] == "71") {
+        attending = true;
+      } else if (e[0] == "NM1" && e[1] == "72") {
+        operating = true;
+      } else if (e[0] == "SBR" && e[1] != "P") {
+        otherPayer = e[1] + "*" + e[2];
+        inOtherPayer = true;
+      } else if (e[0] == "OI") {
+        EXPECT_TRUE(inOtherPayer) << "OI outside loop 2320";
       }
-      continue;
     }
-    if (line.rfind("```", 0) != 0) {
-      ASSERT_TRUE(!line.empty() && line.back() == '~') << "guide line " << number;
-      excerpt.push_back(line.substr(0, line.size() - 1));
-      continue;
-    }
-    inBlock = false;
-    ++blocks;
-    SCOPED_TRACE("x12 block at guide line " + std::to_string(blockLine));
-    ASSERT_FALSE(excerpt.empty());
-    const auto found =
-        std::search(released.begin(), released.end(), excerpt.begin(), excerpt.end());
-    EXPECT_NE(found, released.end()) << "the release does not write these segments";
+    EXPECT_EQ(clm02, row.charge);
+    EXPECT_EQ(clm05, row.billType);
+    EXPECT_NEAR(sum, std::stod(row.charge), 0.001) << "CLM02 is the sum of the lines";
+    EXPECT_EQ(lx, row.lines);
+    EXPECT_EQ(lineDates, row.lineDates);
+    EXPECT_EQ(pat, row.patient);
+    EXPECT_EQ(admission, row.admission);
+    EXPECT_EQ(discharge, row.discharge);
+    EXPECT_EQ(operating, row.operating);
+    EXPECT_EQ(otherPayer, row.otherPayer);
+    EXPECT_TRUE(attending) << "every form names its attending physician";
+    EXPECT_EQ(statements, 1);
+    EXPECT_EQ(cl1, 1);
   }
-  EXPECT_GE(blocks, 4);
+}
+
+// Document 2009 was captured with X12 delimiters, a tab and a line break in
+// its values: level 1 takes them out, so no value cuts a segment and the file
+// holds printable ASCII with a line feed after each terminator only.
+TEST_F(ReleasedInstitutionalExample, CapturedDelimitersAndControlCharactersAreStripped) {
+  const std::string text = ReleaseOnce();
+  ASSERT_FALSE(text.empty());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+      EXPECT_TRUE(i > 0 && text[i - 1] == '~') << "line feed inside a segment at byte " << i;
+    } else {
+      EXPECT_TRUE(c >= 0x20 && c < 0x7f) << "character " << int(c) << " at byte " << i;
+    }
+  }
+  auto [sets, order] = SplitTransactionSets(Segments(text));
+  ASSERT_EQ(sets.count("2009"), 1u);
+  const std::vector<std::string>& set = sets["2009"];
+  const char* const cleaned[] = {
+      "CLM*PC-2009A*580.50***13:A:1**A*Y*Y",      // "PC-2009*A"
+      "SBR*P**GRP30551******CI",                  // "GRP^30551"
+      "NM1*IL*1*D'ANGELO*MARCO****MI*XJ7100245",  // "Marco:"
+      "NM1*QC*1*D'ANGELO*SOFIA",                  // "D'Angelo~"
+      "N4*TAMPA*FL*33605",                        // "Tampa\r\n"
+      "NM1*71*1*NGUYEN*DAVID****XX*1345678902",   // "David\t"
+  };
+  for (const char* segment : cleaned) {
+    EXPECT_TRUE(std::find(set.begin(), set.end(), segment) != set.end()) << segment;
+  }
+}
+
+// Two releases of the institutional example: each file passes the 837I
+// checker of tests/x12 (the independent node-x12 parser) without a problem,
+// and each has an interchange control number of its own.
+TEST_F(ReleasedInstitutionalExample, TwoReleasesPassTheCheckerWithTheirOwnControlNumbers) {
+  const std::string checker = kSource + "/tests/x12/check-837i.js";
+  if (!fs::exists(kSource + "/tests/x12/node_modules/node-x12/package.json") ||
+      RunCommand({"/usr/bin/env", "node", "--version"}).exitCode != 0) {
+    GTEST_SKIP() << "node or tests/x12/node_modules is missing (scripts/install-test-deps.sh)";
+  }
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE(run);
+    const auto result = Release();
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  }
+  const auto files = OutputFiles();
+  ASSERT_EQ(files.size(), 2u);
+
+  std::set<std::string> controlNumbers;
+  for (const fs::path& file : files) {
+    SCOPED_TRACE(file.string());
+    const auto check =
+        RunCommand({"/usr/bin/env", "node", checker, "--transactions", "9", file.string()});
+    EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
+    EXPECT_NE(check.out.find(": valid 837I (005010X223A2): 9 transaction sets"), std::string::npos)
+        << check.out;
+    EXPECT_EQ(check.err, "");
+
+    const std::string text = ReadFile(file.string());
+    ASSERT_GE(text.size(), 106u);
+    const std::vector<std::string> isa = Elements(text.substr(0, 105));
+    ASSERT_EQ(isa.size(), 17u);
+    controlNumbers.insert(isa[13]);
+    EXPECT_NE(file.filename().string().find(isa[13]), std::string::npos);
+  }
+  EXPECT_EQ(controlNumbers, (std::set<std::string>{"000000001", "000000002"}));
+}
+
+TEST_F(ReleasedInstitutionalExample, GuideExcerptsAreWhatTheReleaseWrites) {
+  const std::vector<std::string> released = Segments(ReleaseOnce());
+  ASSERT_FALSE(released.empty());
+  EXPECT_GE(ExpectGuideExcerpts(released), 3);
 }
 
 }  // namespace
