@@ -1,16 +1,11 @@
 #include "host/batch_class_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <unordered_map>
 
 #include "host/host_file_error.h"
 #include "host/json_reader_internal.h"
+#include "platform/file_replace.h"
 #include "platform/text.h"
 
 namespace quillon {
@@ -124,41 +119,9 @@ std::string BatchClassToJson(const BatchClassDefinition& batchClass) {
 }
 
 void SaveBatchClassFile(const std::string& path, const BatchClassDefinition& batchClass) {
-  const std::string text = BatchClassToJson(batchClass);
-  const std::filesystem::path target(path);
-  std::string temp =
-      (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    throw HostFileError(path, "", std::string("cannot be written (") + std::strerror(errno) + ")");
-  }
-  const auto fail = [&](const char* what) {
-    const int code = errno;
-    ::close(fd);
-    ::unlink(temp.c_str());
-    throw HostFileError(path, "", std::string(what) + " (" + std::strerror(code) + ")");
-  };
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("writing the file failed");
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) fail("writing the file failed");
-  if (::close(fd) != 0) {
-    const int code = errno;
-    ::unlink(temp.c_str());
-    throw HostFileError(path, "",
-                        std::string("writing the file failed (") + std::strerror(code) + ")");
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int code = errno;
-    ::unlink(temp.c_str());
-    throw HostFileError(path, "",
-                        std::string("cannot replace the file (") + std::strerror(code) + ")");
+  const int error = platform::ReplaceFileContents(path, BatchClassToJson(batchClass));
+  if (error != 0) {
+    throw HostFileError(path, "", std::string("cannot be written (") + std::strerror(error) + ")");
   }
 }
 

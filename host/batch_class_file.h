@@ -46,8 +46,10 @@ QUILLON_API BatchClassDefinition LoadBatchClassFile(const std::string& path);
 
 // The JSON text of a batch class, in the layout above (2-space indent).
 QUILLON_API std::string BatchClassToJson(const BatchClassDefinition& batchClass);
-// Replaces the file through a temporary file in the same folder and a rename,
-// so a reader never sees half a file. Raises HostFileError on failure.
+// Replaces the file through a temporary file in the same folder, flushed to
+// disk and renamed over it (platform::ReplaceFileContents), so a reader never
+// sees half a file and a failed write leaves the old file as it was. Raises
+// HostFileError on failure.
 QUILLON_API void SaveBatchClassFile(const std::string& path,
                                     const BatchClassDefinition& batchClass);
 

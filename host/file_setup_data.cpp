@@ -8,13 +8,23 @@ namespace quillon {
 namespace {
 // The classic runtime's "Path/File access error".
 constexpr int kPathFileAccessError = 75;
+
+std::string LinkKey(std::string_view destination, std::int32_t sourceType,
+                    std::string_view source) {
+  std::string key = std::to_string(sourceType);
+  key.push_back('\0');
+  key.append(source);
+  key.push_back('\0');
+  key.append(destination);
+  return key;
+}
 }  // namespace
 
 FileSetupData::FileSetupData(std::string batchClassFile) : file_(std::move(batchClassFile)) {
   BatchClassDefinition loaded = LoadBatchClassFile(file_);
   name_ = std::move(loaded.Name);
   properties_ = CustomPropertyCollection(loaded.CustomProperties);
-  links_.items = std::move(loaded.Links);
+  links_.Assign(std::move(loaded.Links));
   indexFields_.items = std::move(loaded.IndexFields);
   batchFields_.items = std::move(loaded.BatchFields);
   hostVariables_.items = std::move(loaded.HostVariables);
@@ -27,13 +37,20 @@ BatchClassDefinition FileSetupData::Current() const {
   out.IndexFields = indexFields_.items;
   out.BatchFields = batchFields_.items;
   out.HostVariables = hostVariables_.items;
-  out.Links = links_.items;
+  out.Links = links_.All();
   return out;
 }
 
 void FileSetupData::Apply() {
   try {
-    SaveBatchClassFile(file_, Current());
+    BatchClassDefinition onDisk = LoadBatchClassFile(file_);
+    onDisk.CustomProperties = properties_.All();
+    onDisk.Links = links_.All();
+    SaveBatchClassFile(file_, onDisk);
+    name_ = std::move(onDisk.Name);
+    indexFields_.items = std::move(onDisk.IndexFields);
+    batchFields_.items = std::move(onDisk.BatchFields);
+    hostVariables_.items = std::move(onDisk.HostVariables);
   } catch (const HostFileError& e) {
     platform::Raise(kPathFileAccessError, "SetupData.Apply", e.what());
   }
@@ -58,7 +75,14 @@ const HostLink& FileSetupData::LinkList::Item(std::int32_t position) const {
   if (position < 1 || position > Count()) {
     platform::Raise(platform::err::kSubscriptOutOfRange, "Links.Item");
   }
-  return items[static_cast<std::size_t>(position - 1)];
+  return items_[static_cast<std::size_t>(position - 1)];
+}
+
+void FileSetupData::LinkList::Assign(std::vector<HostLink> links) {
+  items_ = std::move(links);
+  keys_.clear();
+  for (const HostLink& link : items_)
+    keys_.insert(LinkKey(link.Destination, link.SourceType, link.Source));
 }
 
 void FileSetupData::LinkList::Add(std::string_view destination, std::int32_t sourceType,
@@ -68,7 +92,8 @@ void FileSetupData::LinkList::Add(std::string_view destination, std::int32_t sou
     platform::Raise(platform::err::kInvalidProcedureCall, "Links.Add",
                     "A link's source type must be 0, 2 or 3, not " + std::to_string(sourceType));
   }
-  items.push_back({std::string(source), sourceType, std::string(destination)});
+  if (!keys_.insert(LinkKey(destination, sourceType, source)).second) return;  // held already
+  items_.push_back({std::string(source), sourceType, std::string(destination)});
 }
 
 }  // namespace quillon

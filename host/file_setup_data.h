@@ -1,17 +1,28 @@
 // FileSetupData: the capture host's setup data for one batch class, read from
 // its batch-class file (batch_class_file.h). Changes to the custom properties
-// and links stay in memory until Apply writes the whole batch class back to
-// the file (atomically, through a rename).
+// and links stay in memory until Apply writes them to the file.
 //
-// Links().Add appends a link as asked, also when an equal link exists already;
-// custom properties keep one entry per name (letter case ignored), Add of a
-// present name replaces its value. ReportError keeps the report and appends it
-// to the error log (host_error_log.h).
+// Apply reads the file as it stands on disk, replaces its custom properties
+// and links with the ones held here and writes it back atomically (temporary
+// file in the same folder, flushed to disk, renamed over the file). What
+// setup does not manage (the name, index fields, batch fields and host
+// variables) is kept as the file has it, also when someone changed it since
+// the setup data were loaded. A failed Apply changes nothing on disk.
+//
+// Links().Add appends a link, except when a link identical in all three parts
+// (destination, source type and source, compared exactly) is held already:
+// that one is dropped, so that saving a setup again and again does not pile
+// up copies of the links it adds every time (those of the host variables).
+// Links the file already holds twice stay as they are. Custom properties keep
+// one entry per name (letter case ignored); Add of a present name replaces its
+// value. ReportError keeps the report and appends it to the error log
+// (host_error_log.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "host/batch_class_file.h"
@@ -42,8 +53,10 @@ class QUILLON_API FileSetupData final : public HostSetupData {
   const HostNames& IndexFields() const override { return indexFields_; }
   const HostNames& BatchFields() const override { return batchFields_; }
   const HostNames& HostVariables() const override { return hostVariables_; }
-  // Writes the batch class back to its file; a failure raises Error 75
-  // ("Path/File access error") with the reason in the description.
+  // Writes the custom properties and links into the batch-class file; a
+  // failure (the file cannot be read back or written) raises Error 75
+  // ("Path/File access error") with the reason in the description and
+  // leaves the file as it was.
   void Apply() override;
   void ReportError(std::int32_t a, std::int32_t b, std::int32_t c, const std::string& description,
                    const std::string& source, std::int32_t number) override;
@@ -58,10 +71,15 @@ class QUILLON_API FileSetupData final : public HostSetupData {
   class LinkList final : public HostLinks {
    public:
     const HostLink& Item(std::int32_t position) const override;
-    std::int32_t Count() const override { return static_cast<std::int32_t>(items.size()); }
+    std::int32_t Count() const override { return static_cast<std::int32_t>(items_.size()); }
     void Add(std::string_view destination, std::int32_t sourceType,
              std::string_view source) override;
-    std::vector<HostLink> items;
+    void Assign(std::vector<HostLink> links);
+    const std::vector<HostLink>& All() const noexcept { return items_; }
+
+   private:
+    std::vector<HostLink> items_;
+    std::unordered_set<std::string> keys_;  // LinkKey of every link held
   };
 
   std::string file_;

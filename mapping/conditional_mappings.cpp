@@ -1,8 +1,5 @@
 #include "mapping/conditional_mappings.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -12,6 +9,7 @@
 #include "mapping/field_mapping.h"
 #include "mapping/mapping_xml.h"
 #include "platform/error.h"
+#include "platform/file_replace.h"
 #include "platform/native_path.h"
 #include "platform/text.h"
 
@@ -270,28 +268,13 @@ std::string ConditionalMappings::SaveXMLString() const {
 
 void ConditionalMappings::SaveXMLFile(std::string_view fileName) const {
   const std::string text = SaveXMLString();
-  const std::string path = platform::ToNativePath(fileName);
-  const auto fail = [&](int errnoValue) {
-    platform::Raise(
-        xml::IoErrorCode(errnoValue), kSaveFileSource,
-        "Cannot write file '" + std::string(fileName) + "': " + std::strerror(errnoValue));
-  };
-  if (path.empty()) fail(ENOENT);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) fail(errno);
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int e = errno;
-      ::close(fd);
-      fail(e);
-    }
-    done += static_cast<std::size_t>(n);
+  // Through a temporary file and a rename: a crash or a full disk in the
+  // middle of a save never leaves a cut-off file where a good one was.
+  const int error = platform::ReplaceFileContents(platform::ToNativePath(fileName), text);
+  if (error != 0) {
+    platform::Raise(xml::IoErrorCode(error), kSaveFileSource,
+                    "Cannot write file '" + std::string(fileName) + "': " + std::strerror(error));
   }
-  // A full disk may only show at close (network file systems).
-  if (::close(fd) != 0) fail(errno);
 }
 
 tessel::NameValueList ConditionalMappings::TranslateFields(const tessel::NameValueList& inputData,

@@ -88,8 +88,12 @@ class MARROW_API ConditionalMappings {
   // TAB in values are written as character references. A text that no XML
   // document can hold (a control character, bytes that are not UTF-8) fails
   // with error 5 (source "ConditionalMappings.SaveXML") and writes nothing.
-  // SaveXMLFile replaces the file; a write failure gives an XML_IO_* number
-  // (source "ConditionalMappings.SaveXMLFile") naming the file.
+  // SaveXMLFile replaces the file atomically (platform/file_replace.h): the
+  // text goes into a temporary file beside it, which is then renamed over
+  // it, so a failed or interrupted save leaves the old file whole. A file
+  // without any write permission (read-only) is not replaced. A failure
+  // gives an XML_IO_* number (source "ConditionalMappings.SaveXMLFile")
+  // naming the file.
   void SaveXMLFile(std::string_view fileName) const;
   std::string SaveXMLString() const;
 

@@ -2,13 +2,17 @@
 // memory until Apply writes them back.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <string>
 
 #include "host/batch_class_file.h"
 #include "host/file_setup_data.h"
 #include "host/host_file_error.h"
 #include "platform/error.h"
+#include "platform/file_replace.h"
 #include "support/temp_dir.h"
 
 namespace quillon {
@@ -80,7 +84,6 @@ TEST(FileSetupData, ChangesReachTheFileOnlyOnApply) {
   setup.CustomProperties().Add("EDI Output", "One EDI Per Document");
   setup.CustomProperties().Add("edi output", "One EDI Per Batch");  // same name: replaced
   setup.Links().Add("Release Date", kSourceHostVariable, "Release Date");
-  setup.Links().Add("Release Date", kSourceHostVariable, "Release Date");  // kept as asked
   EXPECT_EQ(testing_support::ReadFile(path), kBatchClass);
 
   setup.Apply();
@@ -91,13 +94,97 @@ TEST(FileSetupData, ChangesReachTheFileOnlyOnApply) {
   EXPECT_EQ(saved.CustomProperties[0].Name, "Working Directory");
   EXPECT_EQ(saved.CustomProperties[1].Name, "EDI Output");
   EXPECT_EQ(saved.CustomProperties[1].Value, "One EDI Per Batch");
-  ASSERT_EQ(saved.Links.size(), 3u);
-  EXPECT_EQ(saved.Links[2].SourceType, kSourceHostVariable);
+  ASSERT_EQ(saved.Links.size(), 2u);
+  EXPECT_EQ(saved.Links[1].SourceType, kSourceHostVariable);
   EXPECT_EQ(saved.IndexFields, (std::vector<std::string>{"Patient Name", "Total"}));
 
   // Loading the applied file again shows the same state.
   FileSetupData again(path);
   EXPECT_EQ(BatchClassToJson(again.Current()), BatchClassToJson(setup.Current()));
+}
+
+TEST(FileSetupData, ALinkIdenticalInAllThreePartsIsDropped) {
+  testing_support::TempDir dir;
+  FileSetupData setup(dir.Write("class.json", kBatchClass));
+  HostLinks& links = setup.Links();
+  struct Row {
+    int line;
+    const char* destination;
+    std::int32_t type;
+    const char* source;
+    std::int32_t count;  // links held afterwards
+  } rows[] = {
+      {__LINE__, "Name", kSourceIndexField, "Patient Name", 1},  // the file's own link
+      {__LINE__, "Patient Name", kSourceIndexField, "Patient Name", 2},
+      {__LINE__, "Patient Name", kSourceIndexField, "Patient Name", 2},
+      {__LINE__, "Patient Name", kSourceBatchField, "Patient Name", 3},  // other type
+      {__LINE__, "patient name", kSourceIndexField, "Patient Name", 4},  // other letter case
+      {__LINE__, "Patient Name", kSourceIndexField, "Patient Name ", 5},
+      {__LINE__, "Batch ID", kSourceHostVariable, "Batch ID", 6},
+      {__LINE__, "Batch ID", kSourceHostVariable, "Batch ID", 6},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    links.Add(row.destination, row.type, row.source);
+    EXPECT_EQ(links.Count(), row.count);
+  }
+  EXPECT_EQ(links.Item(2).Destination, "Patient Name");
+  EXPECT_EQ(links.Item(6).Source, "Batch ID");
+}
+
+TEST(FileSetupData, ApplyKeepsWhatSetupDoesNotManageAsTheFileHasIt) {
+  testing_support::TempDir dir;
+  const std::string path = dir.Write("class.json", kBatchClass);
+  FileSetupData setup(path);
+  setup.CustomProperties().Add("Enable Logging", "1");
+  setup.Links().Add("Total", kSourceIndexField, "Total");
+
+  // Meanwhile someone adds an index field and renames the batch class.
+  BatchClassDefinition edited = LoadBatchClassFile(path);
+  edited.Name = "Claims (new)";
+  edited.IndexFields.push_back("Diagnosis");
+  edited.Links.clear();
+  edited.CustomProperties.clear();
+  SaveBatchClassFile(path, edited);
+
+  setup.Apply();
+  const BatchClassDefinition saved = LoadBatchClassFile(path);
+  EXPECT_EQ(saved.Name, "Claims (new)");
+  EXPECT_EQ(saved.IndexFields, (std::vector<std::string>{"Patient Name", "Total", "Diagnosis"}));
+  EXPECT_EQ(saved.HostVariables, (std::vector<std::string>{"Batch ID", "Release Date"}));
+  ASSERT_EQ(saved.CustomProperties.size(), 3u);
+  EXPECT_EQ(saved.CustomProperties[2].Name, "Enable Logging");
+  ASSERT_EQ(saved.Links.size(), 2u);
+  EXPECT_EQ(saved.Links[1].Destination, "Total");
+  // The setup data now show the file's fields.
+  EXPECT_EQ(setup.IndexFields().Count(), 3);
+}
+
+TEST(FileSetupData, AFailedApplyLeavesTheFileAsItWas) {
+  struct RenameFails : platform::PosixFileReplaceSteps {
+    int Rename(const std::string&, const std::string&) override { return EIO; }
+  };
+  testing_support::TempDir dir;
+  const std::string path = dir.Write("class.json", kBatchClass);
+  FileSetupData setup(path);
+  setup.CustomProperties().RemoveAll();
+  setup.Links().Add("Total", kSourceIndexField, "Total");
+  {
+    RenameFails steps;
+    platform::ScopedFileReplaceSteps use(steps);
+    EXPECT_EQ(ErrorNumber([&] { setup.Apply(); }), 75);
+  }
+  EXPECT_EQ(testing_support::ReadFile(path), kBatchClass);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+
+  // A file that became unreadable is not overwritten with what was loaded.
+  const std::string broken = R"({"name": "Claims", "links": [)";
+  dir.Write("class.json", broken);
+  EXPECT_EQ(ErrorNumber([&] { setup.Apply(); }), 75);
+  EXPECT_EQ(testing_support::ReadFile(path), broken);
+  EXPECT_EQ(setup.ApplyCount(), 0);
 }
 
 TEST(FileSetupData, ApplyThatCannotWriteRaises75) {

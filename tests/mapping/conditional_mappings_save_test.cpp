@@ -1,12 +1,16 @@
 // Saving mapping classes and loading them again.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "mapping/conditional_mappings.h"
 #include "mapping/field_mapping.h"
 #include "platform/error.h"
+#include "platform/file_replace.h"
 #include "support/temp_dir.h"
 
 namespace marrow {
@@ -238,6 +242,43 @@ TEST(ConditionalMappingsSave, SaveXMLFileFailureNamesTheFile) {
   maps.Item(1)->FieldMaps().Add("Bad", "\x02");
   EXPECT_TRUE(Failure([&] { maps.SaveXMLFile(existing); }).has_value());
   EXPECT_EQ(testing_support::ReadFile(existing), "<FieldMappings/>");
+}
+
+TEST(ConditionalMappingsSave, SaveXMLFileNeverLeavesACutOffFile) {
+  // The rename that would put the new file in place fails, as after a crash
+  // or a full disk: the old file stays whole, and no other file is left.
+  struct RenameFails : platform::PosixFileReplaceSteps {
+    int Rename(const std::string&, const std::string&) override { return ENOSPC; }
+  } steps;
+  testing_support::TempDir dir;
+  const std::string old = "<FieldMappings><MappingClass name=\"Old\"/></FieldMappings>";
+  const std::string file = dir.Write("maps.xml", old);
+  const std::string readOnly = dir.Write("read-only.xml", old);
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+  ConditionalMappings maps;
+  maps.Add("New");
+  struct Row {
+    int line;
+    std::string path;
+    bool renameFails;
+    int number;
+  } rows[] = {
+      {__LINE__, file, true, 1528},       // XML_IO_ENOSPC
+      {__LINE__, readOnly, false, 1501},  // XML_IO_EACCES, also for root
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    std::optional<platform::ScopedFileReplaceSteps> use;
+    if (row.renameFails) use.emplace(steps);
+    const auto error = Failure([&] { maps.SaveXMLFile(row.path); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->Number(), row.number);
+    EXPECT_EQ(error->Source(), "ConditionalMappings.SaveXMLFile");
+    EXPECT_EQ(testing_support::ReadFile(row.path), old);
+  }
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 2);
 }
 
 }  // namespace
