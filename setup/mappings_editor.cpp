@@ -1,0 +1,7 @@
+#include "setup/mappings_editor.h"
+
+namespace quillon {
+
+MappingsEditor::~MappingsEditor() = default;
+
+}  // namespace quillon
