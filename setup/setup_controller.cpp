@@ -158,8 +158,11 @@ void SetupController::LoadEditorsFromFiles() {
   for (MappingLevel level : kMappingLevels) {
     marrow::ConditionalMappings& mappings = mappings_[static_cast<std::size_t>(level)];
     const std::string& path = FilePath(level);
+    std::string& loadedFrom = loadedFrom_[static_cast<std::size_t>(level)];
+    loadedFrom.clear();
     if (MappingFileExists(path)) {
       mappings.LoadFromXMLFile(path);
+      loadedFrom = path;
     } else {
       mappings.LoadFromXML(kEmptyMappingDocument);
     }
@@ -181,9 +184,16 @@ void SetupController::HandSetupDataTo(MappingsEditor& editor) {
 void SetupController::SaveEditorsToFiles() {
   try {
     for (MappingLevel level : kMappingLevels) {
-      marrow::ConditionalMappings& mappings = mappings_[static_cast<std::size_t>(level)];
-      mappings.LoadFromXML(Editor(level).XmlText());
-      mappings.SaveXMLFile(FilePath(level));
+      const std::size_t index = static_cast<std::size_t>(level);
+      const std::string& path = FilePath(level);
+      // An editor that was not edited and shows the file it was loaded from:
+      // the file holds its document already. Writing it again would only
+      // drop the comments and the layout the administrator gave the file.
+      if (!Editor(level).Changed() && loadedFrom_[index] == path && MappingFileExists(path)) {
+        continue;
+      }
+      mappings_[index].LoadFromXML(Editor(level).XmlText());
+      mappings_[index].SaveXMLFile(path);
     }
   } catch (const platform::Error& e) {
     LogFailure("SaveXMLMappingFromHalvo", e, false);

@@ -32,8 +32,9 @@
 //   the mapping files, or (no changes) reload the editors from the typed
 //   directory, refusing when a file is missing or invalid; 4./5. refuse when
 //   a mapping file is read-only; 6./7. replace the custom properties with the
-//   five settings; 8. write the editors into the mapping files; 9. add the
-//   host links that are missing; 10. report what was saved; 11. Apply.
+//   five settings; 8. write the editors into the mapping files (a file that
+//   an unedited editor was loaded from is left as it is); 9. add the host
+//   links that are missing; 10. report what was saved; 11. Apply.
 // A save refused in steps 1 to 5 writes nothing (a directory the
 // administrator agreed to create in step 1 stays created).
 #pragma once
@@ -99,6 +100,9 @@ class QUILLON_API SetupController {
   bool ReloadEditors(std::string& mappingsDirectory);
   // Writes the three editors' documents into their files, in level order;
   // a failure shows "Can't save the mapping files" and abandons the rest.
+  // A file is left as it is when its editor was not edited and was loaded
+  // from that very file: rewriting it would change nothing but drop its
+  // comments and layout.
   void SaveEditorsToFiles();
   // Adds a link (name, type, name) for every batch field that no link has
   // as its source (type 3), every index field whose first link by source
@@ -209,6 +213,8 @@ class QUILLON_API SetupController {
   HostSetupData* setupData_ = nullptr;
   std::array<MappingsEditor*, 3> editors_;
   std::array<marrow::ConditionalMappings, 3> mappings_;
+  // The file each editor was last loaded from ("" for an empty document).
+  std::array<std::string, 3> loadedFrom_;
   BatchState batch_;
   FolderPicker& folderPicker_;
   DocumentOpener& documentOpener_;
