@@ -7,6 +7,7 @@
 #include "mapping/field_mappings.h"
 #include "platform/error.h"
 #include "platform/text.h"
+#include "release/field_work_list.h"
 
 namespace quillon {
 namespace {
@@ -96,12 +97,26 @@ ConditionsPreview PreviewConditions(const std::vector<ConditionRow>& rows,
   return preview;
 }
 
-std::optional<std::size_t> PreviewChosenClass(const std::vector<MappingClassRow>& classes,
-                                              const tessel::NameValueList& samples) {
+LevelPreview PreviewLevel(const std::vector<MappingClassRow>& classes,
+                          const tessel::NameValueList& samples,
+                          std::optional<std::size_t> inputOf) {
+  LevelPreview preview;
+  FieldWorkList work(samples);
   for (std::size_t i = 0; i < classes.size(); ++i) {
-    if (PreviewConditions(classes[i].conditions, samples).all) return i;
+    if (inputOf == i) preview.input = work.Materialize();
+    const MappingClassRow& mappingClass = classes[i];
+    if (!PreviewConditions(mappingClass.conditions, work.List()).all) continue;
+    try {
+      marrow::FieldMappings set;
+      for (const FieldRow& field : mappingClass.fields) set.Add(field.name, field.value);
+      work.Apply(set.TranslateFields(work.List(), false));
+    } catch (const platform::Error&) {
+      continue;
+    }
+    preview.applied.push_back(i);
   }
-  return std::nullopt;
+  if (!inputOf || *inputOf >= classes.size()) preview.input = samples;
+  return preview;
 }
 
 std::vector<std::string> SampleFieldNames(HostSetupData& setupData) {

@@ -1,9 +1,10 @@
 // The mappings editor's live preview, without widgets: what the mapping
 // library makes of the rows being edited for a set of sample field values.
 //
-// Everything is computed by the library itself (conditions, translation,
-// class choice), so the preview shows what a release would produce for a
-// document holding the sample values.
+// Everything is computed by the library itself (conditions, translation),
+// applied level by level as a release applies it (release/field_work_list.h),
+// so the preview shows what a release would make of a document holding the
+// sample values.
 #pragma once
 
 #include <cstddef>
@@ -47,10 +48,21 @@ struct ConditionsPreview {
 QUILLON_API ConditionsPreview PreviewConditions(const std::vector<ConditionRow>& rows,
                                                 const tessel::NameValueList& samples);
 
-// The class a release would choose for the samples: the first whose
-// conditions hold. Nothing when none does.
-QUILLON_API std::optional<std::size_t> PreviewChosenClass(
-    const std::vector<MappingClassRow>& classes, const tessel::NameValueList& samples);
+// One level of a release over the sample values: the classes are tried in
+// order, each against the values as the classes before it left them, and
+// every class whose conditions hold is applied (its mapped fields replace
+// those of the same name, the others stay). A class whose mappings cannot be
+// read or translated is left out. Service lines are not generated here.
+struct LevelPreview {
+  std::vector<std::size_t> applied;  // the classes that apply, in order
+  // The values that reach the class asked about (the samples when it is the
+  // first, or when no class was asked about).
+  tessel::NameValueList input;
+};
+
+QUILLON_API LevelPreview PreviewLevel(const std::vector<MappingClassRow>& classes,
+                                      const tessel::NameValueList& samples,
+                                      std::optional<std::size_t> inputOf = std::nullopt);
 
 // The names under which a release hands the batch class's values to the
 // mappings, for the sample table: the destinations of the links in link

@@ -304,14 +304,14 @@ void MappingsEditorWidget::SetMappingMode(bool on) {
   mappingMode_ = on;
 }
 
-void MappingsEditorWidget::LoadXml(const std::string& xml) {
+void MappingsEditorWidget::LoadFromXml(std::string_view xml) {
   model_.Load(xml);
   selected_ = model_.Classes().empty() ? -1 : 0;
   ShowStructure();
   ShowXml();
 }
 
-std::string MappingsEditorWidget::CurrentXml() const {
+std::string MappingsEditorWidget::XmlText() const {
   return model_.XmlText();
 }
 
@@ -327,7 +327,7 @@ void MappingsEditorWidget::SetSecondFieldList(const std::vector<std::string>& fi
   AddSampleNames(*samples_, fields);
 }
 
-void MappingsEditorWidget::SetEditorVisible(bool visible) {
+void MappingsEditorWidget::SetVisible(bool visible) {
   setVisible(visible);
 }
 
@@ -444,20 +444,25 @@ void MappingsEditorWidget::ShowResults() {
   }
 
   const auto& classes = model_.Classes();
+  // The selected class sees the samples as the classes before it leave
+  // them, as in a release.
+  const LevelPreview level = PreviewLevel(
+      classes, samples, selected_ >= 0 ? std::optional<std::size_t>(selected_) : std::nullopt);
   std::string status;
   if (selected_ >= 0) {
     const MappingClassRow& mappingClass = classes[static_cast<std::size_t>(selected_)];
-    const ConditionsPreview conditions = PreviewConditions(mappingClass.conditions, samples);
+    const tessel::NameValueList& input = level.input;
+    const ConditionsPreview conditions = PreviewConditions(mappingClass.conditions, input);
     for (int r = 0; r < conditions_->rowCount(); ++r) {
       const ConditionRow& row = mappingClass.conditions[static_cast<std::size_t>(r)];
       QTableWidgetItem* item = conditions_->item(r, kConditionResult);
       if (item == nullptr) continue;
       // The condition answers false when an operand cannot be computed; say
       // why.
-      FieldPreview operand = PreviewField({"", row.value}, samples);
+      FieldPreview operand = PreviewField({"", row.value}, input);
       std::string expression = row.value;
-      if (operand.ok && samples.Item(std::string_view(row.field)) == nullptr) {
-        operand = PreviewField({"", row.field}, samples);
+      if (operand.ok && input.Item(std::string_view(row.field)) == nullptr) {
+        operand = PreviewField({"", row.field}, input);
         expression = row.field;
       }
       if (!operand.ok) {
@@ -473,16 +478,22 @@ void MappingsEditorWidget::ShowResults() {
     for (int r = 0; r < fields_->rowCount(); ++r) {
       const FieldRow& row = mappingClass.fields[static_cast<std::size_t>(r)];
       if (QTableWidgetItem* item = fields_->item(r, kFieldResult)) {
-        ShowPreview(item, PreviewField(row, samples), row.value);
+        ShowPreview(item, PreviewField(row, input), row.value);
       }
     }
     status = "For the sample values the conditions of '" + mappingClass.name + "' " +
              (conditions.all ? "hold." : "do not hold.");
   }
-  const std::optional<std::size_t> chosen = PreviewChosenClass(classes, samples);
   if (!classes.empty()) {
-    status += chosen ? " A release would use '" + classes[*chosen].name + "'."
-                     : " A release would use no class (the values pass unchanged).";
+    if (level.applied.empty()) {
+      status += " No class applies: the values pass this level unchanged.";
+    } else {
+      status += " Applied in this order: ";
+      for (std::size_t i = 0; i < level.applied.size(); ++i) {
+        status += (i > 0 ? ", '" : "'") + classes[level.applied[i]].name + "'";
+      }
+      status += ".";
+    }
   }
   classStatus_->setText(Q(status));
 }

@@ -18,6 +18,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QWidget>
@@ -48,12 +49,12 @@ class SETUP_WINDOW_API MappingsEditorWidget final : public QWidget, public Mappi
   // MappingsEditor
   bool Changed() const override;
   void SetMappingMode(bool on) override;
-  void LoadXml(const std::string& xml) override;
-  std::string CurrentXml() const override;
+  void LoadFromXml(std::string_view xml) override;
+  std::string XmlText() const override;
   void SetSetupData(HostSetupData*& setupData) override;
   void SetFirstFieldList(const std::vector<std::string>& fields) override;
   void SetSecondFieldList(const std::vector<std::string>& fields) override;
-  void SetEditorVisible(bool visible) override;
+  void SetVisible(bool visible) override;
 
   const MappingsEditModel& Model() const noexcept { return model_; }
   // The class whose tables are shown (nothing when there are no classes).

@@ -2,6 +2,7 @@
 // conditions, the class a release would choose, the sample field names.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,17 +103,38 @@ TEST(MappingsPreview, ConditionsEachAndTogether) {
   }
 }
 
-TEST(MappingsPreview, TheChosenClassIsTheFirstWhoseConditionsHold) {
-  std::vector<MappingClassRow> classes = {
-      {"Medicaid", {{marrow::condAnd, "Payer", marrow::condEquals, "MD", 0}}, {}},
-      {"Medicare", {{marrow::condAnd, "Payer", marrow::condEquals, "MC", 0}}, {}},
-      {"Everything", {}, {}},
+// Every class whose conditions hold applies, each on what the classes
+// before it left; the conditions of a later class see those values.
+TEST(MappingsPreview, ALevelAppliesEveryClassWhoseConditionsHoldInOrder) {
+  using marrow::condAnd;
+  const std::vector<MappingClassRow> classes = {
+      {"Medicaid", {{condAnd, "Payer", marrow::condEquals, "MD", 0}}, {{"Kind", "caid"}}},
+      {"Medicare", {{condAnd, "Payer", marrow::condEquals, "MC", 0}}, {{"Kind", "care"}}},
+      {"Broken", {}, {{"X", "[Last:lefttrim{x}]"}}},
+      {"AfterMedicare",
+       {{condAnd, "Kind", marrow::condEquals, "care", 0}},
+       {{"Last", "[Last:trim]"}}},
+      {"Everything", {}, {{"Seen", "[Kind]/[Last]"}}},
   };
-  EXPECT_EQ(PreviewChosenClass(classes, Samples()), 1u);
-  classes[1].conditions[0].value = "XX";
-  EXPECT_EQ(PreviewChosenClass(classes, Samples()), 2u);
-  classes.pop_back();
-  EXPECT_EQ(PreviewChosenClass(classes, Samples()), std::nullopt);
+  struct Case {
+    int line;
+    std::optional<std::size_t> inputOf;
+    std::string input;  // the values reaching that class
+  };
+  const Case cases[] = {
+      {__LINE__, std::nullopt, "Last=  Doe ;First=Jane;Amount=12.5;Payer=MC"},
+      {__LINE__, 0, "Last=  Doe ;First=Jane;Amount=12.5;Payer=MC"},
+      {__LINE__, 3, "Kind=care;Last=  Doe ;First=Jane;Amount=12.5;Payer=MC"},
+      {__LINE__, 4, "Last=Doe;Kind=care;First=Jane;Amount=12.5;Payer=MC"},
+      {__LINE__, 9, "Last=  Doe ;First=Jane;Amount=12.5;Payer=MC"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const LevelPreview level = PreviewLevel(classes, Samples(), c.inputOf);
+    EXPECT_EQ(level.applied, (std::vector<std::size_t>{1, 3, 4}));
+    EXPECT_EQ(level.input.ToString(), c.input);
+  }
+  EXPECT_TRUE(PreviewLevel({}, Samples()).applied.empty());
 }
 
 TEST(MappingsPreview, SampleNamesAreWhatAReleaseHandsTheMappings) {

@@ -77,9 +77,9 @@ TEST(MappingsEditorWidget, EveryBundledMappingFileRoundTripsThroughTheTables) {
     SCOPED_TRACE(entry.path().string());
     const std::string original = ReadFile(entry.path().string());
     MappingsEditorWidget editor;
-    editor.LoadXml(original);
+    editor.LoadFromXml(original);
     EXPECT_FALSE(editor.Changed());
-    EXPECT_EQ(editor.CurrentXml(), original);
+    EXPECT_EQ(editor.XmlText(), original);
 
     const std::vector<MappingClassRow> shown = ShownRows(editor);
     EXPECT_EQ(shown, ReadMappingClassRows(original).classes);
@@ -90,8 +90,8 @@ TEST(MappingsEditorWidget, EveryBundledMappingFileRoundTripsThroughTheTables) {
     Click(editor, "addClass");
     Click(editor, "removeClass");
     EXPECT_TRUE(editor.Changed());
-    EXPECT_NE(editor.CurrentXml(), original);
-    EXPECT_EQ(EngineView(editor.CurrentXml()), EngineView(original));
+    EXPECT_NE(editor.XmlText(), original);
+    EXPECT_EQ(EngineView(editor.XmlText()), EngineView(original));
   }
   EXPECT_GE(files, 3);
 }
@@ -99,7 +99,7 @@ TEST(MappingsEditorWidget, EveryBundledMappingFileRoundTripsThroughTheTables) {
 TEST(MappingsEditorWidget, BuildsAClassWithAConditionAndTwoFieldMappings) {
   MappingsEditorWidget editor;
   editor.show();
-  editor.LoadXml("<FieldMappings/>");
+  editor.LoadFromXml("<FieldMappings/>");
   EXPECT_FALSE(editor.Changed());
 
   Click(editor, "addClass");
@@ -131,7 +131,7 @@ TEST(MappingsEditorWidget, BuildsAClassWithAConditionAndTwoFieldMappings) {
   EXPECT_TRUE(editor.Changed());
 
   marrow::ConditionalMappings maps;
-  maps.LoadFromXML(editor.CurrentXml());
+  maps.LoadFromXML(editor.XmlText());
   ASSERT_EQ(maps.Count(), 1);
   auto medicare = maps.Item("Medicare");
   ASSERT_TRUE(medicare);
@@ -140,12 +140,12 @@ TEST(MappingsEditorWidget, BuildsAClassWithAConditionAndTwoFieldMappings) {
 
   // The XML view follows the tables.
   EXPECT_EQ(Child<QPlainTextEdit>(editor, "xmlView")->toPlainText().toStdString(),
-            editor.CurrentXml());
+            editor.XmlText());
 }
 
 TEST(MappingsEditorWidget, ClassListEditsAndARefusedRename) {
   MappingsEditorWidget editor;
-  editor.LoadXml(
+  editor.LoadFromXml(
       "<FieldMappings><MappingClass name='A'/><MappingClass name='B'/>"
       "<MappingClass name='C'/></FieldMappings>");
   auto* list = Child<QListWidget>(editor, "classList");
@@ -177,7 +177,7 @@ TEST(MappingsEditorWidget, ClassListEditsAndARefusedRename) {
 
 TEST(MappingsEditorWidget, TypedXmlThatCannotBeReadIsKeptAndLocksTheTables) {
   MappingsEditorWidget editor;
-  editor.LoadXml("<FieldMappings><MappingClass name='A'/></FieldMappings>");
+  editor.LoadFromXml("<FieldMappings><MappingClass name='A'/></FieldMappings>");
   auto* xml = Child<QPlainTextEdit>(editor, "xmlView");
   auto* status = Child<QLabel>(editor, "xmlStatus");
   auto* addClass = Child<QPushButton>(editor, "addClass");
@@ -186,7 +186,7 @@ TEST(MappingsEditorWidget, TypedXmlThatCannotBeReadIsKeptAndLocksTheTables) {
   const QString typed = "<FieldMappings>\n  <MappingClass name='A'>\n  <Oops\n</FieldMappings>";
   xml->setPlainText(typed);
   EXPECT_TRUE(editor.Changed());
-  EXPECT_EQ(editor.CurrentXml(), typed.toStdString());
+  EXPECT_EQ(editor.XmlText(), typed.toStdString());
   EXPECT_TRUE(status->text().contains("line 4, column")) << status->text().toStdString();
   EXPECT_FALSE(addClass->isEnabled());
   EXPECT_FALSE(discard->isHidden());
@@ -201,9 +201,9 @@ TEST(MappingsEditorWidget, TypedXmlThatCannotBeReadIsKeptAndLocksTheTables) {
   xml->setPlainText("<FieldMappings><");
   Click(editor, "discardTyping");
   EXPECT_TRUE(addClass->isEnabled());
-  EXPECT_EQ(EngineView(editor.CurrentXml()),
+  EXPECT_EQ(EngineView(editor.XmlText()),
             "<FieldMappings><MappingClass name=\"Typed\"><Fields/></MappingClass></FieldMappings>");
-  EXPECT_EQ(xml->toPlainText().toStdString(), editor.CurrentXml());
+  EXPECT_EQ(xml->toPlainText().toStdString(), editor.XmlText());
 }
 
 TEST(MappingsEditorWidget, PreviewComputesFromTheSharedSampleValues) {
@@ -215,7 +215,7 @@ TEST(MappingsEditorWidget, PreviewComputesFromTheSharedSampleValues) {
   MappingsEditorWidget::AddSampleNames(samples, {"payer", "First"});  // Payer is there already
   ASSERT_EQ(samples.rowCount(), 3);
 
-  first.LoadXml(
+  first.LoadFromXml(
       "<FieldMappings><MappingClass name='Medicare'>"
       "<Conditions><Condition field='Payer' operator='equals' value='MC'/></Conditions>"
       "<Fields><Field name='Name' value='[Last:trim]/[First]'/></Fields>"
@@ -238,7 +238,8 @@ TEST(MappingsEditorWidget, PreviewComputesFromTheSharedSampleValues) {
   samples.item(2, 1)->setText("Jane");
   EXPECT_EQ(conditions->item(0, 5)->text(), "true");
   EXPECT_EQ(fields->item(0, 2)->text(), "Doe/Jane");
-  EXPECT_TRUE(Child<QLabel>(first, "classStatus")->text().contains("would use 'Medicare'"));
+  EXPECT_TRUE(
+      Child<QLabel>(first, "classStatus")->text().contains("Applied in this order: 'Medicare'."));
 
   // An operand that cannot be computed says why the condition is false.
   TypeIntoCell(conditions, 0, 3, "[Payer:fixed{-1}]");
