@@ -34,10 +34,10 @@ MappingsEditModel::MappingsEditModel() : xmlText_(WriteMappingClassRows({})) {}
 
 void MappingsEditModel::Load(std::string_view xml) {
   MappingClassReadResult read = ReadMappingClassRows(xml);
-  xmlText_.assign(xml);
   classes_ = std::move(read.classes);
   problem_ = std::move(read.problem);
   tablesEditable_ = !problem_.has_value();
+  xmlText_ = tablesEditable_ ? WriteMappingClassRows(classes_) : std::string(xml);
   changed_ = false;
 }
 

@@ -11,10 +11,11 @@
 //     state and refuse edits (an edit would rewrite the text and lose what was
 //     typed) until the text reads again or the typing is discarded.
 //
-// A document handed to Load is kept as given (comments and layout included)
-// until the first table edit. Problem() also reports rows that the library
-// would refuse (an expression that does not parse, a class name used twice)
-// although the tables stay editable then.
+// A document handed to Load is shown as the tables would write it (one
+// element a line: the library's own text has no line breaks), or, when the
+// library cannot read it, exactly as given. Problem() also reports rows that
+// the library would refuse (an expression that does not parse, a class name
+// used twice) although the tables stay editable then.
 //
 // The changed flag is false right after Load and true after any edit.
 #pragma once
@@ -37,8 +38,8 @@ class QUILLON_API MappingsEditModel {
   // Shows a document for editing and clears the changed flag.
   void Load(std::string_view xml);
 
-  // The document as it stands: the text typed or loaded, or the text written
-  // from the tables after a table edit.
+  // The document as it stands: the text typed, or the text written from the
+  // tables.
   const std::string& XmlText() const noexcept { return xmlText_; }
   const std::vector<MappingClassRow>& Classes() const noexcept { return classes_; }
   // Why the mapping library cannot read XmlText(); nothing when it can.

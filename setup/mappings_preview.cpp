@@ -111,6 +111,7 @@ LevelPreview PreviewLevel(const std::vector<MappingClassRow>& classes,
       for (const FieldRow& field : mappingClass.fields) set.Add(field.name, field.value);
       work.Apply(set.TranslateFields(work.List(), false));
     } catch (const platform::Error&) {
+      preview.failed.push_back(i);
       continue;
     }
     preview.applied.push_back(i);

@@ -51,10 +51,13 @@ QUILLON_API ConditionsPreview PreviewConditions(const std::vector<ConditionRow>&
 // One level of a release over the sample values: the classes are tried in
 // order, each against the values as the classes before it left them, and
 // every class whose conditions hold is applied (its mapped fields replace
-// those of the same name, the others stay). A class whose mappings cannot be
-// read or translated is left out. Service lines are not generated here.
+// those of the same name, the others stay). A class whose conditions hold
+// but whose mappings cannot be read or translated (a release fails the
+// document there) is noted and left out. Service lines are not generated
+// here.
 struct LevelPreview {
   std::vector<std::size_t> applied;  // the classes that apply, in order
+  std::vector<std::size_t> failed;   // the classes that hold but cannot translate
   // The values that reach the class asked about (the samples when it is the
   // first, or when no class was asked about).
   tessel::NameValueList input;

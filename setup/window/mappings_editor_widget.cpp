@@ -111,8 +111,9 @@ MappingsEditorWidget::MappingsEditorWidget(QStandardItemModel* samples, QWidget*
   upper->addWidget(BuildTablesPanel());
   upper->addWidget(BuildSamplesPanel());
   upper->setStretchFactor(0, 2);
-  upper->setStretchFactor(1, 6);
+  upper->setStretchFactor(1, 7);
   upper->setStretchFactor(2, 3);
+  upper->setSizes({220, 640, 300});
 
   auto* whole = new QSplitter(Qt::Vertical);
   whole->addWidget(upper);
@@ -120,9 +121,15 @@ MappingsEditorWidget::MappingsEditorWidget(QStandardItemModel* samples, QWidget*
   whole->setStretchFactor(0, 3);
   whole->setStretchFactor(1, 2);
 
+  // The editor's own visibility (SetVisible) shows or hides its contents;
+  // the widget itself stays under the control of the tab it sits in.
+  content_ = new QWidget;
+  auto* contentLayout = new QVBoxLayout(content_);
+  contentLayout->setContentsMargins(0, 0, 0, 0);
+  contentLayout->addWidget(whole);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
-  layout->addWidget(whole);
+  layout->addWidget(content_);
 
   connect(samples_, &QStandardItemModel::dataChanged, this, [this] { ShowResults(); });
   connect(samples_, &QStandardItemModel::rowsInserted, this, [this] { ShowResults(); });
@@ -165,14 +172,9 @@ QWidget* MappingsEditorWidget::BuildClassPanel() {
   buttons->addWidget(up, 2, 0);
   buttons->addWidget(down, 2, 1);
 
-  classStatus_ = new QLabel;
-  classStatus_->setObjectName("classStatus");
-  classStatus_->setWordWrap(true);
-
   auto* layout = new QVBoxLayout;
   layout->addWidget(classList_, 1);
   layout->addLayout(buttons);
-  layout->addWidget(classStatus_);
   tableControls_ = {classList_, add, remove, rename, up, down};
   return Group("Mapping classes", layout);
 }
@@ -246,7 +248,17 @@ QWidget* MappingsEditorWidget::BuildTablesPanel() {
   split->addWidget(Group("Field mappings of the selected class", fieldLayout));
   split->setStretchFactor(0, 2);
   split->setStretchFactor(1, 3);
-  return split;
+
+  // What the preview makes of the classes for the sample values.
+  classStatus_ = new QLabel;
+  classStatus_->setObjectName("classStatus");
+  classStatus_->setWordWrap(true);
+  auto* panel = new QWidget;
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(split, 1);
+  layout->addWidget(classStatus_);
+  return panel;
 }
 
 QWidget* MappingsEditorWidget::BuildSamplesPanel() {
@@ -328,7 +340,7 @@ void MappingsEditorWidget::SetSecondFieldList(const std::vector<std::string>& fi
 }
 
 void MappingsEditorWidget::SetVisible(bool visible) {
-  setVisible(visible);
+  content_->setVisible(visible);
 }
 
 void MappingsEditorWidget::AddSampleNames(QStandardItemModel& samples,
@@ -493,6 +505,10 @@ void MappingsEditorWidget::ShowResults() {
         status += (i > 0 ? ", '" : "'") + classes[level.applied[i]].name + "'";
       }
       status += ".";
+    }
+    for (std::size_t failed : level.failed) {
+      status += " '" + classes[failed].name +
+                "' holds, but its field mappings fail: a release would fail the document.";
     }
   }
   classStatus_->setText(Q(status));

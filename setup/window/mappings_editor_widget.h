@@ -102,6 +102,7 @@ class SETUP_WINDOW_API MappingsEditorWidget final : public QWidget, public Mappi
   int filling_ = 0;  // > 0 while widgets are filled from the model
   std::string renameRefusal_;
 
+  QWidget* content_ = nullptr;
   QListWidget* classList_ = nullptr;
   QTableWidget* conditions_ = nullptr;
   QTableWidget* fields_ = nullptr;

@@ -132,6 +132,7 @@ TEST(MappingsPreview, ALevelAppliesEveryClassWhoseConditionsHoldInOrder) {
     SCOPED_TRACE(c.line);
     const LevelPreview level = PreviewLevel(classes, Samples(), c.inputOf);
     EXPECT_EQ(level.applied, (std::vector<std::size_t>{1, 3, 4}));
+    EXPECT_EQ(level.failed, std::vector<std::size_t>{2});
     EXPECT_EQ(level.input.ToString(), c.input);
   }
   EXPECT_TRUE(PreviewLevel({}, Samples()).applied.empty());

@@ -37,6 +37,13 @@ inline void Settle() {
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// Clicks a check box or option button on its indicator (a click in the
+// middle of a wide one falls beside its text and does nothing).
+inline void ClickIndicator(QAbstractButton* button) {
+  ASSERT_NE(button, nullptr);
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
 // Opens a table cell's editor, replaces its text by typing and commits with
 // Return, as an administrator would.
 inline void TypeIntoCell(QTableWidget* table, int row, int column, const QString& text) {
