@@ -57,6 +57,9 @@ class SETUP_WINDOW_API MappingsEditorWidget final : public QWidget, public Mappi
   void SetVisible(bool visible) override;
 
   const MappingsEditModel& Model() const noexcept { return model_; }
+  // The mode switch as the dialog last set it. The editor always edits
+  // mapping classes; the switch is kept for the dialog's sake.
+  bool MappingMode() const noexcept { return mappingMode_; }
   // The class whose tables are shown (nothing when there are no classes).
   int SelectedClass() const noexcept { return selected_; }
   void SelectClass(int index);
