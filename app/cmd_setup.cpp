@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "app/command.h"
+#include "app/setup_window_command.h"
 #include "host/file_setup_data.h"
 #include "mapping/conditional_mappings.h"
 #include "platform/error.h"
@@ -61,6 +62,7 @@ struct SetupOptions {
   bool save = false;
   bool yes = false;
   bool no = false;
+  bool gui = false;
 
   bool SaveAsked() const {
     return save || mappingsDir || loggingDir || workingDir || ediOutput || logging ||
@@ -72,6 +74,7 @@ constexpr const char* kExamples = R"(Examples:
   quillon setup claims/class.json
   quillon setup claims/class.json --working-dir /srv/edi/work --logging off --yes
   quillon setup claims/class.json --mappings-dir /srv/maps-v2 --import-mappings /srv/maps --yes
+  quillon setup claims/class.json --gui       the setup window, on a desktop
 What a save stores where, with an example session: docs/setup.md.)";
 
 // A message text for the console: carriage returns become line breaks.
@@ -255,6 +258,7 @@ std::vector<std::string> ReadImportedMappings(const std::string& directory) {
 }
 
 int Run(const SetupOptions& options) {
+  if (options.gui) return RunSetupWindowCommand(options.batchClassFile);
   FileSetupData setupData(options.batchClassFile);
   const std::vector<std::string> imported = options.importMappings
                                                 ? ReadImportedMappings(*options.importMappings)
@@ -318,6 +322,13 @@ const bool registered = RegisterCommand(
       CLI::Option* yes = sub.add_flag("--yes,-y", options->yes, "Answer Yes to every question");
       CLI::Option* no = sub.add_flag("--no,-n", options->no, "Answer No to every question");
       yes->excludes(no);
+      CLI::Option* gui =
+          sub.add_flag("--gui", options->gui,
+                       "Open the setup window (needs a display; OK saves as the options above do)");
+      for (const char* option : {"--mappings-dir", "--logging-dir", "--working-dir", "--edi-output",
+                                 "--logging", "--import-mappings", "--save", "--yes", "--no"}) {
+        gui->excludes(option);
+      }
       sub.footer(kExamples);
       return [options]() { return Run(*options); };
     });

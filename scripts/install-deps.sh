@@ -9,6 +9,10 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   clang clang-14 libclang-rt-14-dev clang-format
   nodejs npm
+  # The setup window: Qt 6 Widgets and Qt Test (qt6-base-dev brings the
+  # offscreen platform plugin the tests and screenshots run on), and a font
+  # for the offscreen platform, which has no system fonts of its own.
+  qt6-base-dev fonts-dejavu-core
 )
 
 missing=()
