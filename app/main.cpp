@@ -5,6 +5,7 @@
 #include <iostream>
 #include <map>
 
+#include "app/cli_description.h"
 #include "app/command.h"
 #include "platform/error.h"
 
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
     CLI::App* sub = app.add_subcommand(info.name, info.description);
     actions[sub] = info.setup(*sub);
   }
+  AddDescribeCliFlag(app);
 
   try {
     app.parse(argc, argv);
