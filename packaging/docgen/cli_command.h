@@ -1,0 +1,57 @@
+// The `quillon` command as `quillon --describe-cli` prints it: subcommands
+// and their options, read back for the man pages and the shell completion.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon::docgen {
+
+// What the value of an option or a positional argument is, for completion
+// and for the placeholder in the synopsis.
+enum class ValueKind {
+  kNone,       // a flag
+  kText,       // free text: an expression, NAME=VALUE
+  kFile,       // a file (or a directory where files are also accepted)
+  kDirectory,  // a directory only
+};
+
+struct CliOption {
+  std::vector<std::string> names;  // "-h", "--help"; empty for a positional argument
+  std::string positional;          // the positional argument's name
+  std::string description;
+  std::string typeName;  // as the help shows it: TEXT, INT, ...
+  bool required = false;
+  bool takesValue = false;
+  bool multiple = false;
+  ValueKind kind = ValueKind::kNone;
+
+  bool IsPositional() const { return !positional.empty(); }
+};
+
+struct CliCommand {
+  std::string name;
+  std::string description;
+  std::string footer;
+  std::vector<CliOption> options;  // options and positional arguments, in definition order
+  std::vector<CliCommand> subcommands;
+};
+
+// Reads the JSON of --describe-cli. Names must be plain words (letters,
+// digits, '_' and '-', not starting with '-' for commands) because they end
+// up in file names and in shell code; throws std::runtime_error naming the
+// command or option and the problem.
+CliCommand ParseCliDescription(std::string_view json);
+
+// What an option takes, from how the command describes it: flags take
+// nothing; a type name of FILE, DIR or PATH says it; otherwise the words of
+// the name and description: "directory"/"directories"/"folder" without
+// "file" is a directory, "file"/"files" a file, anything else text.
+ValueKind ClassifyValue(const CliOption& option);
+
+// The placeholder for a value in a synopsis: FILE, DIR, or the type name
+// (TEXT when there is none).
+std::string ValuePlaceholder(const CliOption& option);
+
+}  // namespace quillon::docgen
