@@ -25,7 +25,9 @@ bool IsPlainWord(std::string_view text) {
 
 // "-x" or "--long-name".
 bool IsOptionName(std::string_view name) {
-  if (name.size() >= 3 && name.substr(0, 2) == "--") return IsPlainWord(name.substr(2));
+  if (name.size() >= 3 && name.substr(0, 2) == "--") {
+    return name[2] != '-' && IsPlainWord(name.substr(2));
+  }
   return name.size() == 2 && name[0] == '-' && IsWordCharacter(name[1]) && name[1] != '-';
 }
 
@@ -88,7 +90,10 @@ CliOption ParseOption(const Json& json, const std::string& command) {
 }
 
 CliCommand ParseCommand(const Json& json, const std::string& parent) {
-  if (!json.is_object()) throw std::runtime_error(parent + ": a subcommand is not an object");
+  if (!json.is_object()) {
+    throw std::runtime_error(parent.empty() ? "the command description is not an object"
+                                            : parent + ": a subcommand is not an object");
+  }
   CliCommand command;
   command.name = TextField(json, "name", parent.empty() ? "the command" : parent);
   if (!IsPlainWord(command.name) || command.name[0] == '-') {

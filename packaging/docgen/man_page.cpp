@@ -1,5 +1,6 @@
 #include "packaging/docgen/man_page.h"
 
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
@@ -139,11 +140,16 @@ std::string DocsNote(std::string_view page, const ManPageSettings& settings) {
          RoffText(settings.docsDirectory) + " from the Debian package).\n";
 }
 
-// "name(1), name(5)" for the SEE ALSO section, one reference a line.
+// "name(1), name(5)" for the SEE ALSO section, one reference a line, each
+// once.
 std::string References(const std::vector<ManReference>& references) {
   std::string out;
+  std::vector<std::string> seen;
   for (const ManReference& reference : references) {
-    out += (out.empty() ? "" : ",\n") + Reference(reference);
+    const std::string text = Reference(reference);
+    if (std::find(seen.begin(), seen.end(), text) != seen.end()) continue;
+    seen.push_back(text);
+    out += (out.empty() ? "" : ",\n") + text;
   }
   return out;
 }
