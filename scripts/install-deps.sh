@@ -13,6 +13,9 @@ packages=(
   # offscreen platform plugin the tests and screenshots run on), and a font
   # for the offscreen platform, which has no system fonts of its own.
   qt6-base-dev fonts-dejavu-core
+  # The Debian package (CPack runs dpkg-shlibdeps and file) and the tests
+  # that check it and its man pages (lintian, man, lexgrog).
+  dpkg-dev file lintian man-db
 )
 
 missing=()
