@@ -15,7 +15,7 @@ foreach(deb IN LISTS CPACK_PACKAGE_FILES)
     message(FATAL_ERROR "dpkg-deb --raw-extract ${deb} failed")
   endif()
   file(REMOVE ${tree}/DEBIAN/postinst ${tree}/DEBIAN/postrm)
-  execute_process(COMMAND dpkg-deb --root-owner-group -Zxz --build ${tree} ${deb}
+  execute_process(COMMAND dpkg-deb --root-owner-group -Zgzip --build ${tree} ${deb}
     OUTPUT_QUIET RESULT_VARIABLE result)
   file(REMOVE_RECURSE ${tree})
   if(NOT result EQUAL 0)

@@ -12,11 +12,11 @@ namespace quillon::docgen {
 namespace {
 
 std::string Bold(std::string_view literal) {
-  return "\\fB" + RoffLiteral(literal) + "\\fR";
+  return "\\fB" + RoffNoHyphens(RoffLiteral(literal)) + "\\fR";
 }
 
 std::string Italic(std::string_view literal) {
-  return "\\fI" + RoffLiteral(literal) + "\\fR";
+  return "\\fI" + RoffNoHyphens(RoffLiteral(literal)) + "\\fR";
 }
 
 std::string Reference(const ManReference& reference) {
@@ -34,6 +34,13 @@ std::string Sentence(std::string_view text) {
     sentence += '.';
   }
   return sentence;
+}
+
+// The first letter upper case, as a description starts.
+std::string Capitalized(std::string text) {
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+    text[0] = static_cast<char>(text[0] - 'a' + 'A');
+  return text;
 }
 
 // The footer of a command, cut into sections: lines such as "Examples:"
@@ -135,9 +142,10 @@ std::string SynopsisItem(const CliOption& option) {
 // For a page that names files under docs/: where they are installed.
 std::string DocsNote(std::string_view page, const ManPageSettings& settings) {
   if (settings.docsDirectory.empty() || page.find("docs/") == std::string_view::npos) return {};
-  return ".PP\nThe files under docs/ named above are installed with quillon, in " +
-         RoffText(settings.docsDirectory) + " below the installation prefix (/usr/" +
-         RoffText(settings.docsDirectory) + " from the Debian package).\n";
+  return ".PP\nThe Debian package installs the files under docs/ named above in\n" +
+         RoffNoHyphens(RoffText("/usr/" + settings.docsDirectory)) +
+         "; cmake \\-\\-install puts them in\n" + RoffNoHyphens(RoffText(settings.docsDirectory)) +
+         " below its prefix.\n";
 }
 
 // "name(1), name(5)" for the SEE ALSO section, one reference a line, each
@@ -194,7 +202,7 @@ void AddPages(const CliCommand& command, std::vector<std::string> path,
   out += RoffLine(synopsis) + "\n";
 
   const std::vector<FooterSection> footer = SplitFooter(command.footer);
-  out += ".SH DESCRIPTION\n" + RoffLine(RoffText(Sentence(summary))) + "\n";
+  out += ".SH DESCRIPTION\n" + RoffLine(RoffText(Capitalized(Sentence(summary)))) + "\n";
   EmitFooterBlocks(footer.front().blocks, out);
 
   if (!command.subcommands.empty()) {

@@ -16,16 +16,6 @@ bool IsAsciiPunctuation(char c) {
   return c >= 0 && std::ispunct(static_cast<unsigned char>(c)) != 0;
 }
 
-// Code is never hyphenated: \% in front of every word.
-std::string Unhyphenated(std::string_view roff) {
-  std::string out = "\\%";
-  for (char c : roff) {
-    out += c;
-    if (c == ' ') out += "\\%";
-  }
-  return out;
-}
-
 // Renders inline Markdown either as roff (with font changes) or as plain
 // text without markup (for measuring).
 class InlineRenderer {
@@ -83,7 +73,7 @@ class InlineRenderer {
             code.find_first_not_of(' ') != std::string::npos) {
           code = code.substr(1, code.size() - 2);
         }
-        out += Font("B") + (plain_ ? code : Unhyphenated(RoffLiteral(code))) + Font(font);
+        out += Font("B") + (plain_ ? code : RoffNoHyphens(RoffLiteral(code))) + Font(font);
         return open + run;
       }
       search = open + run;

@@ -115,10 +115,12 @@ TEST(GeneratedManPages, OnePerSubcommandNamingEachOption) {
     EXPECT_NE(page.find(".SH NAME\nquillon\\-" + quillon::docgen::RoffLiteral(name) + " \\- "),
               std::string::npos);
     for (const Json& option : sub["options"]) {
+      using quillon::docgen::RoffLiteral;
+      using quillon::docgen::RoffNoHyphens;
       const std::string label =
           option.contains("positional")
-              ? "\\fI" + option["positional"].get<std::string>() + "\\fR"
-              : "\\fB" + quillon::docgen::RoffLiteral(option["names"].front().get<std::string>()) +
+              ? "\\fI" + RoffNoHyphens(option["positional"].get<std::string>()) + "\\fR"
+              : "\\fB" + RoffNoHyphens(RoffLiteral(option["names"].front().get<std::string>())) +
                     "\\fR";
       EXPECT_NE(page.find(".TP\n" + label), std::string::npos) << label;
     }
