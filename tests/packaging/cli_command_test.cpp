@@ -147,18 +147,4 @@ TEST(CliDescription, ClassifiesValuesByHowTheCommandDescribesThem) {
   }
 }
 
-TEST(CliDescription, PlaceholderSaysWhatTheValueIs) {
-  CliOption option;
-  option.takesValue = true;
-  option.typeName = "INT";
-  option.kind = ValueKind::kText;
-  EXPECT_EQ(ValuePlaceholder(option), "INT");
-  option.typeName.clear();
-  EXPECT_EQ(ValuePlaceholder(option), "TEXT");
-  option.kind = ValueKind::kFile;
-  EXPECT_EQ(ValuePlaceholder(option), "FILE");
-  option.kind = ValueKind::kDirectory;
-  EXPECT_EQ(ValuePlaceholder(option), "DIR");
-}
-
 }  // namespace
