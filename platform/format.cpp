@@ -188,6 +188,11 @@ std::string FormatWithMask(const Variant& v, const Mask& mask, int firstDayOfWee
         type = MaskType::Date;
         break;
       case Variant::Kind::String:
+        // Sections of literals only ("pos";"neg";"zero") choose by the sign
+        // of a number, so a text that reads as one takes its section; a
+        // single section stays a text mask.
+        type = mask.sections.size() > 1 && NumberOf(v) ? MaskType::Number : MaskType::Text;
+        break;
       case Variant::Kind::Empty:
         type = MaskType::Text;
         break;

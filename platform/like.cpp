@@ -22,17 +22,15 @@ struct Step {
   Kind kind = Kind::Literal;
   char32_t ch = 0;
   std::size_t first = 0, count = 0;  // the list's items in Pattern::items
-  // What a list answers for a character none of its items holds: true when
-  // the list ends in the negated sense ("[!a-z]").
-  bool absentMatches = false;
+  // A negated list ("[!a-z]") matches the characters none of its items holds.
+  bool negated = false;
 };
 
-// An item of a character list. A list is read left to right; a '!' that does
-// not open the list flips the sense of the items after it, and the first item
-// that holds the character decides.
+// An item of a character list: one character or a range. Only a '!' right
+// after the '[' negates the list; anywhere else it is an ordinary character
+// ("[.!?]" is one of three characters).
 struct ListItem {
   char32_t low = 0, high = 0;
-  bool positive = true;
 };
 
 struct Pattern {
@@ -63,13 +61,9 @@ Pattern Compile(const std::u32string& p, bool textCompare) {
       ++i;
     } else if (c == '[') {
       std::size_t j = i + 1;
-      bool positive = true;
-      bool atStart = true;  // at the start of the list or right after a '!'
       const std::size_t first = out.items.size();
-      if (j < p.size() && p[j] == '!') {
-        positive = false;
-        ++j;
-      }
+      const bool negated = j < p.size() && p[j] == '!';
+      if (negated) ++j;
       bool closed = false;
       while (j < p.size()) {
         const char32_t x = p[j];
@@ -78,14 +72,7 @@ Pattern Compile(const std::u32string& p, bool textCompare) {
           ++j;
           break;
         }
-        if (x == '!' && !atStart) {
-          positive = !positive;
-          atStart = true;
-          ++j;
-          continue;
-        }
         ListItem item;
-        item.positive = positive;
         item.low = item.high = Fold(x, textCompare);
         // A hyphen between two characters makes a range; at the start or
         // the end of the list it stands for itself.
@@ -99,16 +86,15 @@ Pattern Compile(const std::u32string& p, bool textCompare) {
           ++j;
         }
         out.items.push_back(item);
-        atStart = false;
       }
       if (!closed) RaiseInvalidPattern();
       i = j;
       const std::size_t count = out.items.size() - first;
-      if (count == 0 && positive) continue;  // "[]" matches nothing at all
+      if (count == 0 && !negated) continue;  // "[]" matches nothing at all
       step.kind = Step::Kind::List;
       step.first = first;
       step.count = count;
-      step.absentMatches = !positive;
+      step.negated = negated;
     } else {
       step.kind = Step::Kind::Literal;
       step.ch = Fold(c, textCompare);
@@ -138,9 +124,9 @@ bool MatchOne(const Pattern& pattern, const Step& step, char32_t c, bool textCom
     case Step::Kind::List:
       for (std::size_t k = 0; k < step.count; ++k) {
         const ListItem& item = pattern.items[step.first + k];
-        if (InItem(item, c, textCompare)) return item.positive;
+        if (InItem(item, c, textCompare)) return !step.negated;
       }
-      return step.absentMatches;
+      return step.negated;
     case Step::Kind::Star:
       return false;
   }

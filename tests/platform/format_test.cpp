@@ -59,6 +59,15 @@ TEST(Format, TextsFromFieldValues) {
       {__LINE__, Text("n/a"), "yyyymmdd", "n/a"},
       {__LINE__, Text("39697.11"), "mm-dd-yy hh:mm", "09-06-08 02:38"},
       {__LINE__, Text("001"), "@@@@@", "  001"},
+      // Sections of literals only pick the section by the sign and print no
+      // digits; a text that is no number keeps the text mask's first section.
+      {__LINE__, Text("5"), "\"pos\";\"neg\";\"zero\"", "pos"},
+      {__LINE__, Text("0"), "\"pos\";\"neg\";\"zero\"", "zero"},
+      {__LINE__, Text("-1"), "\"pos\";\"neg\";\"zero\"", "neg"},
+      {__LINE__, Text(" 12.5 "), "\"pos\";\"neg\"", "pos"},
+      {__LINE__, Text("-1"), "\"pos\";;\"zero\"", "-pos"},
+      {__LINE__, Text("abc"), "\"pos\";\"neg\"", "posabc"},
+      {__LINE__, Text(""), "\"pos\";\"none\"", "none"},
   };
   for (const Case& c : cases) Check(c);
 }

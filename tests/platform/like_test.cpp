@@ -41,6 +41,14 @@ TEST(Like, PatternsOfTheConditions) {
       {__LINE__, "\xC3\xA9t\xC3\xA9", "?t?", true, true},  // characters, not bytes
       {__LINE__, "\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9", false, true},
       {__LINE__, "12-34", "##-##", true, true},
+      // Only a "!" right after "[" negates; elsewhere in a list it is itself.
+      {__LINE__, "^", "[.!?]", false, false},
+      {__LINE__, "!", "[.!?]", true, true},
+      {__LINE__, "?", "[.!?]", true, true},
+      {__LINE__, "!", "[!!?]", false, false},
+      {__LINE__, "x", "[!!?]", true, true},
+      {__LINE__, "p", "[a-f!o-z]", true, true},
+      {__LINE__, "!", "[a!]", true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("line " + std::to_string(c.line) + ": \"" + c.value + "\" Like \"" + c.pattern +
