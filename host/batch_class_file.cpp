@@ -6,6 +6,7 @@
 #include "host/host_file_error.h"
 #include "host/json_reader_internal.h"
 #include "platform/file_replace.h"
+#include "platform/native_path.h"
 #include "platform/text.h"
 
 namespace quillon {
@@ -91,6 +92,35 @@ BatchClassDefinition ParseBatchClass(std::string_view json, const std::string& f
     result.Links.push_back(std::move(out));
   }
   return result;
+}
+
+bool IsDirectoryProperty(std::string_view name) {
+  using platform::text::EqualsCaseless;
+  return EqualsCaseless(name, "Mappings Directory") || EqualsCaseless(name, "Logging Directory") ||
+         EqualsCaseless(name, "Working Directory");
+}
+
+std::string ResolveBatchClassDirectory(const std::string& batchClassFile,
+                                       const std::string& directory) {
+  const std::string_view trimmed = platform::text::Trim(directory);
+  if (trimmed.empty() || platform::IsPathSeparator(trimmed.front()) ||
+      platform::DriveLetterOf(trimmed) != '\0') {
+    return directory;
+  }
+  const std::filesystem::path relative(platform::ToNativePath(directory));
+  const std::filesystem::path folder = std::filesystem::path(batchClassFile).parent_path();
+  return (folder / relative).lexically_normal().string();
+}
+
+std::vector<HostCustomProperty> ResolvedCustomProperties(const BatchClassDefinition& batchClass,
+                                                         const std::string& batchClassFile) {
+  std::vector<HostCustomProperty> properties = batchClass.CustomProperties;
+  for (HostCustomProperty& property : properties) {
+    if (IsDirectoryProperty(property.Name)) {
+      property.Value = ResolveBatchClassDirectory(batchClassFile, property.Value);
+    }
+  }
+  return properties;
 }
 
 BatchClassDefinition LoadBatchClassFile(const std::string& path) {

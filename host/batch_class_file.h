@@ -12,6 +12,12 @@
 //                  "source": "Patient Name" }, ... ]
 //   }
 //
+// The directories among the custom properties ("Mappings Directory",
+// "Logging Directory", "Working Directory") may be relative: to the folder of
+// the batch-class file, as "batchClass" in a batch file is relative to the
+// batch file's folder. The file keeps them as written; the release side reads
+// them resolved (ResolvedCustomProperties).
+//
 // Every key is required and no other key is allowed. Custom properties keep
 // the order written. Names of custom properties, fields and host variables
 // ignore letter case (ASCII and Latin-1), so two that differ only in case are
@@ -43,6 +49,17 @@ struct BatchClassDefinition {
 // `file` is only used in error messages.
 QUILLON_API BatchClassDefinition ParseBatchClass(std::string_view json, const std::string& file);
 QUILLON_API BatchClassDefinition LoadBatchClassFile(const std::string& path);
+
+// Whether a custom property names a directory (letter case ignored).
+QUILLON_API bool IsDirectoryProperty(std::string_view name);
+// A directory of a batch-class file as the file system reaches it: a relative
+// one (no root, no drive, no share) joined to the folder of `batchClassFile`
+// and made native; an absolute one unchanged; an empty one stays empty.
+QUILLON_API std::string ResolveBatchClassDirectory(const std::string& batchClassFile,
+                                                   const std::string& directory);
+// The custom properties with every directory resolved as above.
+QUILLON_API std::vector<HostCustomProperty> ResolvedCustomProperties(
+    const BatchClassDefinition& batchClass, const std::string& batchClassFile);
 
 // The JSON text of a batch class, in the layout above (2-space indent).
 QUILLON_API std::string BatchClassToJson(const BatchClassDefinition& batchClass);

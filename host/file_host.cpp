@@ -46,7 +46,7 @@ FileHost::FileHost(const std::string& batchFile, const std::string& batchClassFi
     }
   }
   batchClass_ = LoadBatchClassFile(batchClassFile_);
-  properties_ = CustomPropertyCollection(batchClass_.CustomProperties);
+  properties_ = CustomPropertyCollection(ResolvedCustomProperties(batchClass_, batchClassFile_));
   counterPath_ = InterchangeCounter::PathFor(batchClassFile_);
   SetReleaseTime(platform::SplitDate(platform::CurrentClock().Now()));
   if (!batch_.Documents.empty()) SelectDocument(1);

@@ -11,6 +11,11 @@
 //   }
 //   script.CloseScript();
 //
+// Custom properties: as the batch-class file gives them, except that a
+// relative directory ("Mappings Directory", "Logging Directory", "Working
+// Directory") is relative to the folder of the batch-class file, so a batch
+// class releases the same from any current folder.
+//
 // Released values of a document: one per link of the batch class, in link
 // order. The value comes from the link's source by its source type: 0 the
 // document's index field, 2 a host variable, 3 a batch field; a source that

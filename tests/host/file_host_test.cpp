@@ -193,6 +193,41 @@ TEST_F(FileHostTest, CustomPropertiesByNameIgnoreCaseAndMissingNameRaises5) {
   }
 }
 
+TEST_F(FileHostTest, RelativeDirectoriesAreRelativeToTheBatchClassFile) {
+  const std::string classes = dir_.Child("classes");
+  const std::string other = dir_.Write("classes/dirs.json", R"({"name":"Dirs","customProperties":{
+    "Mappings Directory": "maps", "logging directory": "..\\logs\\run", "Working Directory": "",
+    "EDI Output": "One EDI Per Batch", "Notes": "maps"},
+    "indexFields":[],"batchFields":[],"hostVariables":[],"links":[]})");
+  FileHost host(batchFile_, other);
+  const HostCustomProperties& properties = host.CustomProperties();
+  EXPECT_EQ(properties.Item("Mappings Directory").Value, classes + "/maps");
+  EXPECT_EQ(properties.Item("Logging Directory").Value, dir_.Child("logs/run"));
+  EXPECT_EQ(properties.Item("Working Directory").Value, "");  // empty keeps its meaning
+  EXPECT_EQ(properties.Item("Notes").Value, "maps");          // no directory
+  // The file itself keeps what was written.
+  EXPECT_EQ(host.BatchClass().CustomProperties[0].Value, "maps");
+
+  struct Row {
+    int line;
+    std::string directory;
+    std::string resolved;
+  } rows[] = {
+      {__LINE__, "/srv/maps", "/srv/maps"},
+      {__LINE__, "C:\\maps", "C:\\maps"},
+      {__LINE__, "\\\\server\\share\\maps", "\\\\server\\share\\maps"},
+      {__LINE__, "\\maps", "\\maps"},
+      {__LINE__, "./a/../b", "cls/b"},
+      {__LINE__, "sub\\maps", "cls/sub/maps"},
+      {__LINE__, "", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    EXPECT_EQ(ResolveBatchClassDirectory("cls/batch-class.json", row.directory), row.resolved);
+  }
+  EXPECT_EQ(ResolveBatchClassDirectory("batch-class.json", "maps"), "maps");
+}
+
 TEST_F(FileHostTest, InterchangeNumberIsReservedOncePerBatchAndPreviewTakesNothing) {
   FileHost first(batchFile_);
   EXPECT_EQ(first.InterchangeCounterPath(), dir_.Child("classes/claims.icn"));
