@@ -177,6 +177,13 @@ void FieldPart::SetParameters(std::string_view parameters) {
   }
 }
 
+std::vector<FieldPart::Keyword> FieldPart::Keywords() {
+  std::vector<Keyword> keywords;
+  keywords.reserve(kKeywords.size());
+  for (const KeywordRule& rule : kKeywords) keywords.push_back({rule.keyword, rule.needsArgument});
+  return keywords;
+}
+
 void FieldPart::ApplyKeyword(std::string_view keyword, const std::string& argument,
                              bool hasArgument) {
   for (const KeywordRule& rule : kKeywords) {

@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/tessel/name_value_list.h"
 
@@ -80,6 +81,15 @@ class FieldPart {
   bool ReplaceString = false;
   std::string ReplaceText;
   std::string ReplaceWithText;
+
+  // A keyword of the parameter list and whether it acts only with an
+  // argument ("wrap" alone does nothing).
+  struct Keyword {
+    std::string_view name;  // lower case
+    bool needsArgument;
+  };
+  // Every keyword the parameter list knows, in the order they are tested.
+  static std::vector<Keyword> Keywords();
 
   // The Parameters setter: parses a parameter list into the members above.
   // Raises platform::Error 13 or 6 from the strict conversions (see above);
