@@ -191,16 +191,28 @@ class ReleasedInstitutionalExample : public ReleasedExample {
   ReleasedInstitutionalExample() : ReleasedExample("institutional-claims") {}
 };
 
-TEST(ExampleMappings, CheckReportsAllThreeFilesOk) {
-  for (const std::string example : {"professional-claims", "institutional-claims"}) {
+// Every bundled example (examples/*/) lints clean against its own batch
+// class: all three files load and nothing is found.
+TEST(ExampleMappings, EveryExampleChecksClean) {
+  std::vector<std::string> examples;
+  for (const auto& entry : fs::directory_iterator(fs::path(kSource) / "examples")) {
+    if (entry.is_directory()) examples.push_back(entry.path().filename().string());
+  }
+  std::sort(examples.begin(), examples.end());
+  ASSERT_FALSE(examples.empty());
+  for (const std::string& example : examples) {
     SCOPED_TRACE(example);
-    const auto result = Quillon(kSource, {"check", "examples/" + example + "/mappings"});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string folder = "examples/" + example;
+    const auto result = Quillon(
+        kSource, {"check", "--batch-class", folder + "/batch-class.json", folder + "/mappings"});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_EQ(result.err, "");
     for (const char* file : {"DataMappings.xml", "FieldMappings.xml", "FeedOutputMappings.xml"}) {
-      const std::string line = "examples/" + example + "/mappings/" + file + ": OK (";
+      const std::string line = folder + "/mappings/" + file + ": OK (";
       EXPECT_NE(result.out.find(line), std::string::npos) << file << "\n" << result.out;
     }
+    // Three OK lines and nothing else: no findings, no count.
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 3) << result.out;
   }
 }
 
