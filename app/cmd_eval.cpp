@@ -8,7 +8,9 @@
 // --name says otherwise (so "--name _newLineChar" or "--name _outputString"
 // show what those names do). The translated value is printed followed by one
 // newline; --json prints {"value": "..."}. --parts prints how the expression
-// parses instead, one line per part, without translating. A failing
+// parses instead, one line per part, without translating: each field with
+// every modifier as written, in the order the modifiers run, and the items
+// that do nothing marked "(ignored: ...)". A failing
 // expression prints "error NUMBER: DESCRIPTION" and exits with 2.
 #include <iostream>
 #include <memory>
@@ -20,6 +22,7 @@
 #include "app/command.h"
 #include "app/field_args.h"
 #include "mapping/field_mappings.h"
+#include "mapping/mapping_lint.h"
 #include "platform/text.h"
 
 namespace quillon::app {
@@ -56,7 +59,7 @@ int Run(const EvalOptions& options) {
 
   using Json = nlohmann::ordered_json;
   if (options.parts) {
-    const std::vector<std::string> lines = set.DisplayAllParts(options.name);
+    const std::vector<std::string> lines = marrow::DescribeExpression(options.expression);
     if (options.json) {
       std::cout << Json{{"parts", lines}}.dump(-1, ' ', false, Json::error_handler_t::replace)
                 << "\n";
@@ -91,7 +94,8 @@ const bool registered = RegisterCommand(
                      "their own rules)");
       sub.add_flag("--json", options->json, "Print {\"value\": ...} as JSON");
       sub.add_flag("--parts", options->parts,
-                   "Print how the expression parses, one line per part, instead of its value");
+                   "Print how the expression parses, one line per part (every modifier, in the "
+                   "order they run), instead of its value");
       sub.footer(kExamples);
       return [options]() { return Run(*options); };
     });

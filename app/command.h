@@ -38,6 +38,10 @@ struct CommandInfo {
 // disk, a closed pipe).
 int FinishOutput();
 
+// "\"relase\" is no quillon command (did you mean \"release\"?); \"quillon
+// help\" lists the commands", for a name that no command has.
+std::string UnknownCommandMessage(const std::string& name);
+
 // Called from a static initialiser in each command file.
 bool RegisterCommand(int order, std::string name, std::string description, CommandSetup setup);
 const std::vector<CommandInfo>& RegisteredCommands();

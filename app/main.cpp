@@ -7,6 +7,7 @@
 
 #include "app/cli_description.h"
 #include "app/command.h"
+#include "mapping/mapping_lint.h"
 #include "platform/error.h"
 
 namespace quillon::app {
@@ -36,6 +37,15 @@ int FinishOutput() {
   return kExitSuccess;
 }
 
+std::string UnknownCommandMessage(const std::string& name) {
+  std::vector<std::string> names;
+  for (const CommandInfo& info : Registry()) names.push_back(info.name);
+  std::string message = "\"" + name + "\" is no quillon command";
+  const std::string closest = marrow::ClosestName(name, names);
+  if (!closest.empty()) message += " (did you mean \"" + closest + "\"?)";
+  return message + "; \"quillon help\" lists the commands";
+}
+
 }  // namespace quillon::app
 
 int main(int argc, char** argv) {
@@ -56,6 +66,16 @@ int main(int argc, char** argv) {
     actions[sub] = info.setup(*sub);
   }
   AddDescribeCliFlag(app);
+
+  // A first word that is no command: name the likely one rather than
+  // CLI11's "A subcommand is required".
+  if (argc >= 2 && argv[1][0] != '-' &&
+      actions.end() == std::find_if(actions.begin(), actions.end(), [&](const auto& entry) {
+        return entry.first->get_name() == argv[1];
+      })) {
+    std::cerr << "error: " << UnknownCommandMessage(argv[1]) << "\n";
+    return kExitUsageOrInput;
+  }
 
   try {
     app.parse(argc, argv);

@@ -61,6 +61,44 @@ TEST(QuillonCommand, UsageErrorsExitWith2) {
   }
 }
 
+TEST(QuillonCommand, UnknownCommandsNameTheLikelyOne) {
+  const struct Row {
+    int line;
+    std::vector<std::string> args;
+    std::string err;
+  } rows[] = {
+      {__LINE__,
+       {"relase", "b.json"},
+       "\"relase\" is no quillon command (did you mean \"release\"?)"},
+      {__LINE__, {"chek"}, "\"chek\" is no quillon command (did you mean \"check\"?)"},
+      {__LINE__, {"frobnicate"}, "\"frobnicate\" is no quillon command;"},
+      {__LINE__,
+       {"help", "relase"},
+       "\"relase\" is no quillon command (did you mean \"release\"?)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    std::vector<std::string> argv = {QUILLON_BIN};
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    const auto r = RunCommand(argv);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"quillon help\" lists the commands"), std::string::npos) << r.err;
+  }
+}
+
+TEST(QuillonCommand, HelpDescribesTheCommandsOrOneOfThem) {
+  const auto all = RunCommand({QUILLON_BIN, "help"});
+  EXPECT_EQ(all.exitCode, 0) << all.err;
+  EXPECT_EQ(all.out, RunCommand({QUILLON_BIN, "--help"}).out);
+
+  const auto one = RunCommand({QUILLON_BIN, "help", "check"});
+  EXPECT_EQ(one.exitCode, 0) << one.err;
+  EXPECT_EQ(one.out, RunCommand({QUILLON_BIN, "check", "--help"}).out);
+  EXPECT_NE(one.out.find("--batch-class"), std::string::npos) << one.out;
+}
+
 TEST(QuillonCommand, SubcommandHelpShowsItsOptions) {
   const auto r = RunCommand({QUILLON_BIN, "values", "--help"});
   EXPECT_EQ(r.exitCode, 0);

@@ -71,6 +71,31 @@ TEST(EvalCommand, PartsShowTheParse) {
             "Date/time:     yyyymmdd\n"
             "Field:      Name  trim,wrap{20}\n");
 
+  // Every modifier as written, in the order the chain runs them; what does
+  // nothing is marked.
+  const struct Row {
+    int line;
+    std::string expression;
+    std::string out;
+  } rows[] = {
+      {__LINE__, "[List:index{2:\\,},trim]", "Field:      List  index{2:\\,},trim\n"},
+      {__LINE__, "[Sex:lookup{M:Male|F:Female},trim]",
+       "Field:      Sex  trim,lookup{M:Male|F:Female}\n"},
+      {__LINE__, "[A:fixed{5},strip{-},substring{1|3},replace{a|b},format{>},alpha2numeric]",
+       "Field:      A  strip{-},substring{1|3},replace{a|b},format{>},alpha2numeric,fixed{5}\n"},
+      {__LINE__, "[A:trimm,wrap,date{mm},lookup{a:b},separate{2}]",
+       "Field:      A  separate{2},date{mm}  (ignored: trimm, wrap, lookup{a:b} (one conversion "
+       "only))\n"},
+      {__LINE__, "[A:trim,trim]", "Field:      A  trim\n"},
+      {__LINE__, "x[cr]", "Literal:       'x'\nLiteral:       '\r'\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    const auto r = RunCommand(Eval({"--parts", row.expression}));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, row.out);
+  }
+
   const auto json = RunCommand(Eval({"--parts", "--json", "a[B]"}));
   ASSERT_EQ(json.exitCode, 0) << json.err;
   EXPECT_EQ(nlohmann::json::parse(json.out),
