@@ -40,7 +40,10 @@ constexpr const char* kExamples = R"(Examples:
   quillon map DataMappings.xml --fields doc.json --json
 Output: one name=value per line in list order ("_mapclassname" names the class
 that applied); --json prints one object. The file format:
-docs/conditions-and-mapping-files.md.)";
+docs/conditions-and-mapping-files.md.
+Only the FIRST class whose conditions hold applies here (the collection's own
+translation). A release applies EVERY matching class of a level, in file
+order, each on the result of the one before: `quillon translate` previews that.)";
 
 void LoadWithPlace(marrow::ConditionalMappings& maps, const std::string& file) {
   try {
@@ -71,7 +74,9 @@ int Run(const MapOptions& options) {
 }
 
 const bool registered =
-    RegisterCommand(40, "map", "Translate field values through a mapping-class file",
+    RegisterCommand(40, "map",
+                    "Translate field values through the first matching class of a "
+                    "mapping-class file",
                     [](CLI::App& sub) -> std::function<int()> {
                       auto options = std::make_shared<MapOptions>();
                       sub.add_option("file", options->file, "Mapping-class file (XML)")->required();

@@ -62,6 +62,7 @@ FieldList DocumentPipeline::TranslateDocument(const HostReleaseData& host, Field
       work.reset();
     }
   };
+  for (auto& level : applied_) level.clear();
   try {
     BatchState& batch = RequireBatch();
     batch.documentFields = std::make_shared<tessel::NameValueList>();
@@ -104,6 +105,7 @@ FieldList DocumentPipeline::TranslateDocument(const HostReleaseData& host, Field
             work ? work->List() : (fields ? *fields : EmptyList());
         if (!mappingClass->MapConditions().Evaluate(values)) continue;
         LogLine(2, 1, texts.match, mappingClass->Name());
+        applied_[static_cast<std::size_t>(level - 1)].push_back(mappingClass);
         if (!fields) {
           throw platform::Error(internal::kObjectNotSet, "GetVoraFields",
                                 "There is no field list to translate");

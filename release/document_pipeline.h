@@ -39,10 +39,12 @@
 // description naming the file and the reason.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/host_release_data.h"
 #include "host/tessel/name_value_list.h"
@@ -50,8 +52,9 @@
 #include "release/batch_state.h"
 
 namespace marrow {
+class ConditionalMapping;
 class FieldMappings;
-}
+}  // namespace marrow
 
 namespace quillon {
 
@@ -101,6 +104,13 @@ class QUILLON_API DocumentPipeline {
                                           std::string_view requirementsField,
                                           const tessel::NameValueList& fields);
 
+  // The classes that applied at each level (index 0 = level 1) in the last
+  // TranslateDocument, in the order they applied. For previews; the release
+  // does not read them.
+  using AppliedClasses =
+      std::array<std::vector<std::shared_ptr<const marrow::ConditionalMapping>>, 3>;
+  const AppliedClasses& LastAppliedClasses() const noexcept { return applied_; }
+
   // The batch state the pipeline works on (shared with the release script).
   const std::shared_ptr<BatchState>& Batch() const noexcept { return batch_; }
   void SetBatch(std::shared_ptr<BatchState> batch) { batch_ = std::move(batch); }
@@ -113,6 +123,7 @@ class QUILLON_API DocumentPipeline {
 
   std::shared_ptr<BatchState> batch_;
   std::shared_ptr<const marrow::FieldMappings> expressionHold_;
+  AppliedClasses applied_;
 };
 
 // The number of "~" in a record; the empty text counts -1.

@@ -86,6 +86,10 @@ TEST_F(TranslateCommand, PrintsTheFieldsAndTheRecord) {
                 "Void=||X\n"
                 "Feed=yes\n"
                 "\n"
+                "level 1 DataMappings.xml: Normalise\n"
+                "level 2 FieldMappings.xml: Lines\n"
+                "level 3 FeedOutputMappings.xml: Record\n"
+                "\n"
                 "record:\n"
                 "CLM*42~SV1*1*A~SV1*2*B~SV1*3*~SE*5~\n");
   // A preview writes nothing, not even the output folder.
@@ -121,6 +125,8 @@ TEST_F(TranslateCommand, NoRecordWithoutCreateFeed) {
       << r.out;
   // Without codes the level-2 class does not apply: no service lines.
   EXPECT_NE(r.out.find("_outputString=CLM*7~\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\nlevel 2 FieldMappings.xml: no class applied\n"), std::string::npos)
+      << r.out;
 }
 
 TEST_F(TranslateCommand, FieldsFromAFile) {
@@ -162,6 +168,63 @@ TEST_F(TranslateCommand, Failures) {
           << r.err;
       SetUp();  // mend it again for the next row
     }
+  }
+}
+
+TEST_F(TranslateCommand, EveryMatchingClassOfALevelAppliesAndIsListed) {
+  dir_.Write("mappings/DataMappings.xml", R"xml(<FieldMappings>
+  <MappingClass name="Normalise"><Fields><Field name="Claim" value="[Claim Number:trim]"/></Fields>
+  </MappingClass>
+  <MappingClass name="Prefix"><Conditions><Condition field="Claim" operator="eq" value="7"/>
+  </Conditions><Fields><Field name="Claim" value="C-[Claim]"/></Fields></MappingClass>
+  <MappingClass name="Never"><Conditions><Condition field="Claim" operator="eq" value="x"/>
+  </Conditions></MappingClass>
+</FieldMappings>)xml");
+  const auto r = Translate({"--json", "Claim Number= 7", "Feed=YES"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto json = nlohmann::json::parse(r.out);
+  EXPECT_EQ(json["fields"]["Claim"], "C-7");
+  EXPECT_EQ(json["levels"], nlohmann::json::parse(R"([
+      {"file": "DataMappings.xml", "classes": ["Normalise", "Prefix"]},
+      {"file": "FieldMappings.xml", "classes": []},
+      {"file": "FeedOutputMappings.xml", "classes": ["Record"]}])"));
+}
+
+TEST_F(TranslateCommand, ADocumentOfABatchFile) {
+  dir_.Write("class.json", R"({"name": "C",
+    "customProperties": {"Mappings Directory": "mappings", "EDI Output": "One EDI Per Batch"},
+    "indexFields": ["Number"], "batchFields": [], "hostVariables": ["Document ID"],
+    "links": [{"destination": "Claim Number", "sourceType": 0, "source": "Number"},
+              {"destination": "Feed", "sourceType": 2, "source": "Document ID"}]})");
+  const std::string batch = dir_.Write("batch.json", R"({"batchClass": "class.json",
+    "name": "N", "id": "B", "description": "", "classNumber": 1, "batchFields": {},
+    "documents": [{"id": 5, "className": "X", "classId": 1, "indexFields": {"Number": " 41"}},
+                  {"id": 6, "className": "X", "classId": 1, "indexFields": {"Number": "42 "}}]})");
+  // The batch class's mappings directory, relative to its file; the
+  // released values of document 6; a NAME=VALUE on top.
+  const auto r = RunCommand(
+      {QUILLON_BIN, "translate", "--batch", batch, "--document", "6", "--json", "Feed=yes"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto json = nlohmann::json::parse(r.out);
+  EXPECT_EQ(json["fields"]["Claim"], "42");
+  EXPECT_EQ(json["record"], "CLM*42~SE*2~");
+
+  struct Row {
+    int line;
+    std::vector<std::string> args;
+    std::string err;
+  } rows[] = {
+      {__LINE__, {"--batch", batch}, "holds 2 documents: name one with --document (5, 6)"},
+      {__LINE__, {"--batch", batch, "--document", "7"}, "no document with id 7"},
+      {__LINE__, {"--document", "5", "--mappings", "m"}, "--document needs --batch"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    std::vector<std::string> argv = {QUILLON_BIN, "translate"};
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    const auto failed = RunCommand(argv);
+    EXPECT_EQ(failed.exitCode, 2);
+    EXPECT_NE(failed.err.find(row.err), std::string::npos) << failed.err;
   }
 }
 
