@@ -1023,9 +1023,13 @@ void CheckFieldAvailability(std::span<LintedFile> levels, const AvailableFields&
   }
 
   NameSet names(available);
+  // After a level that could not be read, nothing is known of what the
+  // document holds: the later levels are not judged.
+  bool known = true;
   for (std::size_t index = 0; index < levels.size(); ++index) {
     LintedFile& level = levels[index];
-    const bool report = index >= firstReported;
+    const bool report = known && index >= firstReported;
+    known = known && level.parsed;
     std::vector<LintFinding> found;
     for (const LintedClass& linted : level.classes) {
       const auto check = [&](const FieldReference& read) {

@@ -105,6 +105,7 @@ struct AvailableFields {
 // the file of every read that nothing provides at its point. The files
 // before `firstReported` only contribute what they write (an author who
 // checks one level file still has the levels before it taken into account).
+// The files after one that could not be read are not judged.
 MARROW_API void CheckFieldAvailability(std::span<LintedFile> levels,
                                        const AvailableFields& available,
                                        std::size_t firstReported = 0);

@@ -66,6 +66,10 @@ class ReleaseCommand : public ::testing::Test {
 
   void WriteBatchClass(const std::string& mode, const std::string& name = "class.json",
                        bool workingDirectory = true) {
+    dir_.Write(name, BatchClassJson(mode, workingDirectory).dump(2));
+  }
+
+  nlohmann::ordered_json BatchClassJson(const std::string& mode, bool workingDirectory = true) {
     nlohmann::ordered_json json = {
         {"name", "Claims"},
         {"customProperties",
@@ -83,7 +87,7 @@ class ReleaseCommand : public ::testing::Test {
           {{"destination", "Out"}, {"sourceType", 0}, {"source", "Out"}},
           {{"destination", "ICN"}, {"sourceType", 2}, {"source", "Interchange Control Number"}}}}};
     if (!workingDirectory) json["customProperties"].erase("Working Directory");
-    dir_.Write(name, json.dump(2));
+    return json;
   }
 
   // Documents 1..n; `noOutput` lists the ids that name no output directory.
@@ -207,6 +211,156 @@ TEST_F(ReleaseCommand, UnpreparedRunFailsEveryDocument) {
   EXPECT_NE(r.out.find("documents released: 0\ndocuments failed: 2\n"), std::string::npos);
   EXPECT_NE(r.out.find("output files written: 0\n"), std::string::npos);
   EXPECT_FALSE(fs::exists(Out()));
+}
+
+// Each broken setting: its cause is the first line, naming the setting, its
+// value and what it takes (or the file and the parser's reason, or the folder
+// and why), and the release exits non-zero.
+TEST_F(ReleaseCommand, EachBrokenSettingIsNamedFirst) {
+  // A working folder that cannot take the file fails only when the file is
+  // delivered, after the folder lock has been waited for (20 seconds); those
+  // rows run as a dry run, which names the causes the same way.
+  struct Row {
+    int line;
+    std::string property;
+    std::string value;
+    std::string firstLine;
+    bool dryRun = false;
+  } rows[] = {
+      {__LINE__, "EDI Output", "one edi per batch",
+       "error: \"EDI Output\" is \"one edi per batch\": it must be \"One EDI Per Batch\" or "
+       "\"One EDI Per Document\" (letter case counts)"},
+      {__LINE__, "Enable Logging", "maybe",
+       "error: \"Enable Logging\" is \"maybe\": it must be true or false (in any letter case) or "
+       "a number"},
+      {__LINE__, "Mappings Directory", "{DIR}/nowhere",
+       "error: \"Mappings Directory\" is \"{DIR}/nowhere\": the folder does not exist"},
+      {__LINE__, "Working Directory", "{DIR}/batch.json",
+       "error: \"Working Directory\" is \"{DIR}/batch.json\": it is a file, not a folder", true},
+      {__LINE__, "Working Directory", "/no-such-top-folder/work",
+       "error: \"Working Directory\" is \"/no-such-top-folder/work\": it does not exist, and "
+       "\"/no-such-top-folder\" cannot be created (a folder right below the root is never "
+       "created)",
+       true},
+  };
+  const std::string batch = WriteBatch(2);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    const auto place = [&](std::string text) {
+      for (std::size_t at; (at = text.find("{DIR}")) != std::string::npos;) {
+        text.replace(at, 5, dir_.str());
+      }
+      return text;
+    };
+    nlohmann::ordered_json json = BatchClassJson("One EDI Per Batch");
+    json["customProperties"]["Enable Logging"] = "1";
+    json["customProperties"][row.property] = place(row.value);
+    dir_.Write("class.json", json.dump(2));
+    const auto r = row.dryRun ? Release({batch, "--dry-run"}) : Release({batch});
+    EXPECT_NE(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')).rfind(place(row.firstLine), 0), 0u) << r.out;
+  }
+}
+
+TEST_F(ReleaseCommand, ABrokenMappingFileIsNamedWithTheParsersReason) {
+  dir_.Write("mappings/FieldMappings.xml", "<FieldMappings>\n<MappingClass name=\"A\">");
+  const auto r = Release({WriteBatch(2)});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out.rfind("error: the mapping file \"" + dir_.Child("mappings") +
+                            "/FieldMappings.xml\" cannot be loaded: Error loading mapping classes "
+                            "configuration file: ",
+                        0),
+            0u)
+      << r.out;
+  // The error numbers and reports of the release stay as they were.
+  EXPECT_NE(r.out.find("the release could not be opened:\n  error "), std::string::npos) << r.out;
+}
+
+// Slow by design: the release waits for the output folder's lock (100 x 200
+// ms) before it gives up on a folder that cannot hold one.
+TEST_F(ReleaseCommand, AnOutputFolderThatCannotTakeTheFileIsNamedAndTheFileKept) {
+  // The documents name a file as their output folder.
+  dir_.Write("out", "not a folder");
+  const auto r = Release({WriteBatch(2)});
+  EXPECT_EQ(r.exitCode, 1);
+  const std::vector<std::string> lines = [&] {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1) {
+      out.push_back(r.out.substr(start, end - start));
+    }
+    return out;
+  }();
+  ASSERT_GE(lines.size(), 3u) << r.out;
+  EXPECT_EQ(lines[0], "error: the output folder \"" + Out() +
+                          "\" cannot take the file: it is a file, not a folder");
+  const std::string kept = "the finished file was kept in the working folder: ";
+  ASSERT_EQ(lines[1].rfind(kept, 0), 0u) << r.out;
+  const std::string workingFile = lines[1].substr(kept.size());
+  EXPECT_EQ(workingFile, dir_.Child("work") + "/claims.txt");
+  EXPECT_EQ(ReadFile(workingFile), "ISA*1~CLM*C1~SV1*A~SV1*B~SE*4~CLM*C2~SV1*C~SE*3~IEA*2*1~");
+  // The host's report is as it was: error 7004 with its source.
+  EXPECT_NE(r.out.find("the output could not be written:\n  error 7004: "), std::string::npos);
+}
+
+TEST_F(ReleaseCommand, DryRunWritesNothingAndTakesNoNumber) {
+  const std::string batch = WriteBatch(3, {2});
+  dir_.Write("class.icn", "41\n");
+  const auto r = Release({batch, "--dry-run"});
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;  // document 2 would fail
+  EXPECT_EQ(r.out,
+            "dry run: nothing is written and no interchange control number is taken\n"
+            "batch B-7 (Morning): 3 documents, interchange control number 42 (the next one)\n"
+            "  document 1: record of 4 segments, 24 bytes\n"
+            "  document 2: would fail: The ouput directory is undefined (error 6500)\n"
+            "  document 3: record of 4 segments, 24 bytes\n"
+            "would write 1 file: " +
+                Out() +
+                "/claims.txt (or the next free name; 64 bytes: header, 2 records, footer)\n");
+  EXPECT_EQ(ReadFile(dir_.Child("class.icn")), "41\n");
+  EXPECT_FALSE(fs::exists(Out()));
+  EXPECT_FALSE(fs::exists(dir_.Child("work")));
+  EXPECT_FALSE(fs::exists(dir_.Child("logs")));
+
+  const auto json = Release({WriteBatch(2), "--dry-run", "--json"});
+  EXPECT_EQ(json.exitCode, 0) << json.out;
+  const auto summary = nlohmann::json::parse(json.out);
+  EXPECT_EQ(summary["dryRun"], true);
+  EXPECT_EQ(summary["batch"]["interchangeControlNumber"], "42");
+  EXPECT_EQ(summary["documents"][1]["segments"], 3);
+  EXPECT_EQ(summary["wouldWrite"]["file"], Out() + "/claims.txt");
+  EXPECT_EQ(ReadFile(dir_.Child("class.icn")), "41\n");
+  EXPECT_FALSE(fs::exists(Out()));
+}
+
+TEST_F(ReleaseCommand, CheckRefusesMappingsWithErrors) {
+  dir_.Write("mappings/DataMappings.xml", R"xml(<FieldMappings>
+  <MappingClass name="Normalise">
+    <Fields><Field name="Claim" value="[Claim Numbr:trim]"/></Fields>
+  </MappingClass>
+</FieldMappings>)xml");
+  const auto r = Release({WriteBatch(2), "--check"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, dir_.Child("mappings") +
+                       "/DataMappings.xml:3:41: error: the field \"Claim Numbr\" is no field the "
+                       "document has here, so it reads as empty (did you mean \"Claim Number\"?) "
+                       "[unknown-field]\n"
+                       "1 error, 0 warnings\n"
+                       "error: the mappings hold 1 error: nothing was released (quillon check "
+                       "--batch-class " +
+                       dir_.Child("class.json") + " shows the same)\n");
+  EXPECT_FALSE(fs::exists(dir_.Child("class.icn")));
+  EXPECT_FALSE(fs::exists(Out()));
+
+  // Clean mappings pass the check and are released.
+  SetUp();
+  const auto clean = Release({dir_.Child("batch.json"), "--check", "--json"});
+  EXPECT_EQ(clean.exitCode, 0) << clean.out;
+  const auto summary = nlohmann::json::parse(clean.out);
+  EXPECT_EQ(summary["check"]["errors"], 0);
+  EXPECT_EQ(summary["released"], 2);
+  EXPECT_EQ(summary["causes"], nlohmann::json::array());
+  EXPECT_EQ(summary["outputFiles"], nlohmann::json::array({Out() + "/claims.txt"}));
 }
 
 TEST_F(ReleaseCommand, AnotherBatchClassFile) {
