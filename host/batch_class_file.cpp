@@ -100,16 +100,35 @@ bool IsDirectoryProperty(std::string_view name) {
          EqualsCaseless(name, "Working Directory");
 }
 
+namespace {
+// Empty, or naming a root, a drive or a share: taken as it is.
+bool KeptAsWritten(const std::string& directory) {
+  const std::string_view trimmed = platform::text::Trim(directory);
+  return trimmed.empty() || platform::IsPathSeparator(trimmed.front()) ||
+         platform::DriveLetterOf(trimmed) != '\0';
+}
+}  // namespace
+
 std::string ResolveBatchClassDirectory(const std::string& batchClassFile,
                                        const std::string& directory) {
-  const std::string_view trimmed = platform::text::Trim(directory);
-  if (trimmed.empty() || platform::IsPathSeparator(trimmed.front()) ||
-      platform::DriveLetterOf(trimmed) != '\0') {
-    return directory;
-  }
+  if (KeptAsWritten(directory)) return directory;
   const std::filesystem::path relative(platform::ToNativePath(directory));
   const std::filesystem::path folder = std::filesystem::path(batchClassFile).parent_path();
   return (folder / relative).lexically_normal().string();
+}
+
+std::string BatchClassRelativeDirectory(const std::string& batchClassFile,
+                                        const std::string& directory) {
+  if (KeptAsWritten(directory)) return directory;
+  std::error_code ec;
+  const std::filesystem::path here = std::filesystem::current_path(ec);
+  if (ec) return directory;
+  const std::filesystem::path target =
+      (here / platform::ToNativePath(directory)).lexically_normal();
+  const std::filesystem::path folder =
+      (here / std::filesystem::path(batchClassFile).parent_path()).lexically_normal();
+  const std::filesystem::path relative = target.lexically_relative(folder);
+  return relative.empty() ? target.string() : relative.string();
 }
 
 std::vector<HostCustomProperty> ResolvedCustomProperties(const BatchClassDefinition& batchClass,

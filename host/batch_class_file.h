@@ -16,7 +16,8 @@
 // "Logging Directory", "Working Directory") may be relative: to the folder of
 // the batch-class file, as "batchClass" in a batch file is relative to the
 // batch file's folder. The file keeps them as written; the release side reads
-// them resolved (ResolvedCustomProperties).
+// them resolved (ResolvedCustomProperties), and the setup side writes the
+// ones it changes back relative to that folder.
 //
 // Every key is required and no other key is allowed. Custom properties keep
 // the order written. Names of custom properties, fields and host variables
@@ -57,6 +58,11 @@ QUILLON_API bool IsDirectoryProperty(std::string_view name);
 // and made native; an absolute one unchanged; an empty one stays empty.
 QUILLON_API std::string ResolveBatchClassDirectory(const std::string& batchClassFile,
                                                    const std::string& directory);
+// The other way, for a directory that the setup side names as seen from the
+// current folder: a relative one is written relative to the folder of
+// `batchClassFile`; an absolute or empty one stays as it is.
+QUILLON_API std::string BatchClassRelativeDirectory(const std::string& batchClassFile,
+                                                    const std::string& directory);
 // The custom properties with every directory resolved as above.
 QUILLON_API std::vector<HostCustomProperty> ResolvedCustomProperties(
     const BatchClassDefinition& batchClass, const std::string& batchClassFile);

@@ -1,7 +1,10 @@
 #include "host/file_setup_data.h"
 
+#include <algorithm>
+
 #include "host/host_file_error.h"
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace quillon {
 
@@ -23,7 +26,9 @@ std::string LinkKey(std::string_view destination, std::int32_t sourceType,
 FileSetupData::FileSetupData(std::string batchClassFile) : file_(std::move(batchClassFile)) {
   BatchClassDefinition loaded = LoadBatchClassFile(file_);
   name_ = std::move(loaded.Name);
-  properties_ = CustomPropertyCollection(loaded.CustomProperties);
+  // The setup side sees directories as the release does: relative ones
+  // resolved against the batch-class file's folder.
+  properties_ = CustomPropertyCollection(ResolvedCustomProperties(loaded, file_));
   links_.Assign(std::move(loaded.Links));
   indexFields_.items = std::move(loaded.IndexFields);
   batchFields_.items = std::move(loaded.BatchFields);
@@ -44,7 +49,24 @@ BatchClassDefinition FileSetupData::Current() const {
 void FileSetupData::Apply() {
   try {
     BatchClassDefinition onDisk = LoadBatchClassFile(file_);
-    onDisk.CustomProperties = properties_.All();
+    std::vector<HostCustomProperty> properties = properties_.All();
+    for (HostCustomProperty& property : properties) {
+      if (!IsDirectoryProperty(property.Name)) continue;
+      // A directory that still means what the file says keeps the file's
+      // text; a changed one is written relative to the file's folder.
+      const auto stored =
+          std::find_if(onDisk.CustomProperties.begin(), onDisk.CustomProperties.end(),
+                       [&](const HostCustomProperty& p) {
+                         return platform::text::EqualsCaseless(p.Name, property.Name);
+                       });
+      if (stored != onDisk.CustomProperties.end() &&
+          ResolveBatchClassDirectory(file_, stored->Value) == property.Value) {
+        property.Value = stored->Value;
+      } else {
+        property.Value = BatchClassRelativeDirectory(file_, property.Value);
+      }
+    }
+    onDisk.CustomProperties = std::move(properties);
     onDisk.Links = links_.All();
     SaveBatchClassFile(file_, onDisk);
     name_ = std::move(onDisk.Name);

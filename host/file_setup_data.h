@@ -2,6 +2,11 @@
 // its batch-class file (batch_class_file.h). Changes to the custom properties
 // and links stay in memory until Apply writes them to the file.
 //
+// Directories among the custom properties are held as the release reads them:
+// a relative one of the file is resolved against the file's folder. Apply
+// writes a changed relative directory relative to that folder again (one that
+// still means what the file says keeps the file's text).
+//
 // Apply reads the file as it stands on disk, replaces its custom properties
 // and links with the ones held here and writes it back atomically (temporary
 // file in the same folder, flushed to disk, renamed over the file). What

@@ -36,6 +36,38 @@ int ErrorNumber(const std::function<void()>& call) {
   return 0;
 }
 
+TEST(FileSetupData, RelativeDirectoriesAreSeenFromTheCurrentFolderAndStoredFromTheFile) {
+  testing_support::TempDir dir;
+  const std::string file = dir.Write("claims/class.json", R"({
+  "name": "Claims",
+  "customProperties": { "Mappings Directory": "./maps", "Logging Directory": "..\\logs",
+                        "Working Directory": "work", "EDI Output": "One EDI Per Batch" },
+  "indexFields": [], "batchFields": [], "hostVariables": [], "links": []
+})");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  {
+    FileSetupData setup("claims/class.json");
+    HostSetupCustomProperties& props = setup.CustomProperties();
+    // As the release reads them.
+    EXPECT_EQ(props.Item("Mappings Directory").Value, "claims/maps");
+    EXPECT_EQ(props.Item("Logging Directory").Value, "logs");
+    // A changed one, named from the current folder, is stored from the file's.
+    props.Add("Working Directory", "out/work");
+    setup.Apply();
+  }
+  std::filesystem::current_path(before);
+  const BatchClassDefinition stored = LoadBatchClassFile(file);
+  ASSERT_EQ(stored.CustomProperties.size(), 4u);
+  EXPECT_EQ(stored.CustomProperties[0].Value, "./maps");  // unchanged: the file's text
+  EXPECT_EQ(stored.CustomProperties[1].Value, "..\\logs");
+  EXPECT_EQ(stored.CustomProperties[2].Value, "../out/work");
+  EXPECT_EQ(ResolveBatchClassDirectory(file, stored.CustomProperties[2].Value),
+            dir.Child("out/work"));
+  EXPECT_EQ(BatchClassRelativeDirectory(file, "/srv/maps"), "/srv/maps");
+  EXPECT_EQ(BatchClassRelativeDirectory(file, ""), "");
+}
+
 TEST(FileSetupData, ShowsTheBatchClass) {
   testing_support::TempDir dir;
   FileSetupData setup(dir.Write("class.json", kBatchClass));
