@@ -216,6 +216,36 @@ TEST(ExampleMappings, EveryExampleChecksClean) {
   }
 }
 
+// The example of docs/host-files.md releases from the root of a clone: its
+// directories are relative to its batch-class file, its output folder to the
+// root.
+TEST(DocsExample, ReleasesFromTheRootOfTheRepository) {
+  testing_support::TempDir dir;
+  const fs::path copy = dir.path() / "docs" / "examples";
+  fs::create_directories(copy.parent_path());
+  fs::copy(fs::path(kSource) / "docs" / "examples", copy, fs::copy_options::recursive);
+  for (const auto& entry : fs::directory_iterator(copy)) {
+    if (entry.path().extension() == ".icn") fs::remove(entry.path());
+  }
+  const auto result = Quillon(dir.str(), {"release", "docs/examples/batch.json"});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_EQ(result.err, "");
+  const std::string file = "build/docs-example/out/claims-B-1001.txt";
+  EXPECT_NE(result.out.find("output files written: 1\n  ./" + file + "\n"), std::string::npos)
+      << result.out;
+  const std::string text = ReadFile((dir.path() / file).string());
+  EXPECT_EQ(text.rfind("ISA*000000001~\nGS*HC*NORTHSIDE BILLING*87726*", 0), 0u) << text;
+  for (const char* segment :
+       {"ST*837*0017~\nCLM*17*125.00~NM1*QC*1*DOE*JANE~DMG*D8*19800412~SV1*HC:99213*125.00~"
+        "DTP*472*D8*20240227~\nSE*7*0017~\n",
+        "ST*837*0018~\nCLM*18*80.00~NM1*QC*1*M\xDCLLER*JOS\xC9~DMG*D8*19551103~\nSE*5*0018~\n",
+        "GE*2~\nIEA*000000001~\n"}) {
+    EXPECT_NE(text.find(segment), std::string::npos) << segment << "\n" << text;
+  }
+  EXPECT_TRUE(fs::is_directory(dir.path() / "build" / "docs-example" / "logs"));
+  EXPECT_TRUE(fs::exists(copy / "batch-class.icn"));
+}
+
 TEST_F(ReleasedExample, EveryFormBecomesOneTransactionSet) {
   const std::string text = ReleaseOnce();
   ASSERT_FALSE(text.empty());

@@ -1,16 +1,19 @@
-// The examples of docs/mapping-guide.md, run through the built `quillon`
-// command exactly as printed.
+// The examples of docs/*.md (the mapping guide above all), run through the
+// built `quillon` command exactly as printed.
 //
-// In the guide a fenced block opened by "```eval" holds examples: a line
+// In the docs a fenced block opened by "```eval" holds examples: a line
 // starting with "$ " is a command (words separated by blanks, single quotes
 // around words with blanks or special characters, nothing else of a shell),
 // the lines after it up to the next command or the end of the block are what
-// the command prints (standard output, then standard error), and a last line
-// "[exit N]" gives an exit status other than 0. Commands run from the root of
-// the repository, and no shell is involved.
+// the command prints (standard output, then standard error), a line "..."
+// stands for any number of lines (a date, a number that changes), and a last
+// line "[exit N]" gives an exit status other than 0. Commands run from the
+// root of the repository, and no shell is involved.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -179,6 +182,81 @@ TEST(MappingGuideTest, EveryModifierHasAnExample) {
     EXPECT_NE(commands.find(std::string(":") + modifier), std::string::npos) << modifier;
   }
   EXPECT_NE(commands.find("quillon conditions"), std::string::npos);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Whether the output matches the expected lines from `e` and `a` on; "..."
+// matches any run of lines.
+bool Matches(const std::vector<std::string>& expected, std::size_t e,
+             const std::vector<std::string>& actual, std::size_t a) {
+  if (e == expected.size()) return a == actual.size();
+  if (expected[e] == "...") {
+    for (std::size_t skip = a; skip <= actual.size(); ++skip) {
+      if (Matches(expected, e + 1, actual, skip)) return true;
+    }
+    return false;
+  }
+  return a < actual.size() && actual[a] == expected[e] && Matches(expected, e + 1, actual, a + 1);
+}
+
+TEST(MappingGuideTest, ElidedLinesMatchAnyRun) {
+  struct Row {
+    int line;
+    std::string expected;
+    std::string actual;
+    bool matches;
+  } rows[] = {
+      {__LINE__, "a\n...\nd\n", "a\nb\nc\nd\n", true}, {__LINE__, "a\n...\nd\n", "a\nd\n", true},
+      {__LINE__, "a\n...\n", "a\nx\n", true},          {__LINE__, "a\n...\nd\n", "a\nb\n", false},
+      {__LINE__, "a\nb\n", "a\nb\nc\n", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    EXPECT_EQ(Matches(Lines(row.expected), 0, Lines(row.actual), 0), row.matches);
+  }
+}
+
+// Every eval block of every page of docs/.
+TEST(DocsExamples, EveryPagesExamplesPrintWhatThePageSays) {
+  std::vector<std::string> pages;
+  for (const auto& entry : std::filesystem::directory_iterator(QUILLON_SOURCE_DIR "/docs")) {
+    if (entry.path().extension() == ".md") pages.push_back(entry.path().string());
+  }
+  std::sort(pages.begin(), pages.end());
+  std::size_t examples = 0;
+  for (const std::string& page : pages) {
+    if (page == kGuide) continue;  // below
+    const Guide guide = ReadGuide(page);
+    for (const std::string& problem : guide.problems) ADD_FAILURE() << page << ": " << problem;
+    for (const Example& example : guide.examples) {
+      SCOPED_TRACE(page + " line " + std::to_string(example.line) + ": $ " + example.command);
+      ++examples;
+      const auto words = SplitWords(example.command);
+      ASSERT_TRUE(words.has_value()) << "not a plain single-quoted command line";
+      ASSERT_FALSE(words->empty());
+      ASSERT_EQ((*words)[0], "quillon");
+      std::vector<std::string> argv = {"/usr/bin/env", "-C", QUILLON_SOURCE_DIR, QUILLON_BIN};
+      argv.insert(argv.end(), words->begin() + 1, words->end());
+      const auto result = RunCommand(argv);
+      EXPECT_TRUE(Matches(Lines(example.expected), 0, Lines(result.out + result.err), 0))
+          << "expected:\n"
+          << example.expected << "printed:\n"
+          << result.out << result.err;
+      EXPECT_EQ(result.exitCode, example.exitCode) << result.err;
+    }
+  }
+  EXPECT_GE(examples, 5u);
 }
 
 TEST(MappingGuideTest, ExamplesPrintWhatTheGuideSays) {
