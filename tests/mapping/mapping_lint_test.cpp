@@ -271,6 +271,24 @@ TEST(MappingLint, LaterWritersAndContextLevelsAreNamed) {
   EXPECT_NE(levels[0].findings[0].message.find("reads as empty"), std::string::npos);
 }
 
+TEST(MappingLint, LevelsAfterAnUnreadableOneAreNotJudged) {
+  // What the broken level would have written is unknown: no guesses.
+  std::vector<marrow::LintedFile> levels;
+  levels.push_back(marrow::LintMappingDocument(
+      Document("<MappingClass name=\"A\"><Fields><Field name=\"X\" value=\"[Nope]\"/>"
+               "</Fields></MappingClass>\n"),
+      "1"));
+  levels.push_back(marrow::LintMappingDocument("<FieldMappings>", "2"));
+  levels.push_back(marrow::LintMappingDocument(
+      Document("<MappingClass name=\"B\"><Fields><Field name=\"Y\" value=\"[Z]\"/>"
+               "</Fields></MappingClass>\n"),
+      "3"));
+  marrow::CheckFieldAvailability(levels, {});
+  EXPECT_EQ(Described(levels[0].findings), std::vector<std::string>{"unknown-field@2:56"});
+  EXPECT_EQ(Described(levels[1].findings), std::vector<std::string>{"xml-error@1:16"});
+  EXPECT_TRUE(levels[2].findings.empty());
+}
+
 TEST(MappingLint, ClosestNameIsASlipOfTheKeyboard) {
   const std::vector<std::string> names = {"PatientLast", "PatientFirst", "TotalCharge", "trim",
                                           "Field",       "name",         "or"};
