@@ -19,12 +19,21 @@ void Collect(const CliCommand& command, const std::string& path,
   }
 }
 
-const char* KindWord(ValueKind kind) {
-  switch (kind) {
+// How the script names what a value is: file, dir, text, or
+// choice:a,b,c.
+std::string KindWord(const CliOption& option) {
+  switch (option.kind) {
     case ValueKind::kFile:
       return "file";
     case ValueKind::kDirectory:
       return "dir";
+    case ValueKind::kChoice: {
+      std::string word = "choice:";
+      for (std::size_t i = 0; i < option.choices.size(); ++i) {
+        word += (i == 0 ? "" : ",") + option.choices[i];
+      }
+      return word;
+    }
     default:
       return "text";
   }
@@ -83,7 +92,7 @@ std::string BashCompletion(const CliCommand& root) {
     for (const CliOption& option : entry.command->options) {
       if (option.IsPositional() || !option.takesValue) continue;
       for (const std::string& name : option.names) {
-        out += "    \"" + entry.path + " " + name + "\") echo " + KindWord(option.kind) + " ;;\n";
+        out += "    \"" + entry.path + " " + name + "\") echo " + KindWord(option) + " ;;\n";
       }
     }
   }
@@ -98,7 +107,7 @@ std::string BashCompletion(const CliCommand& root) {
     bool repeats = false;
     for (const CliOption& option : entry.command->options) {
       if (!option.IsPositional() || repeats) continue;
-      kinds += (kinds.empty() ? "" : " ") + std::string(KindWord(option.kind));
+      kinds += (kinds.empty() ? "" : " ") + KindWord(option);
       repeats = option.multiple;
     }
     if (repeats) kinds += " ...";
@@ -118,6 +127,10 @@ std::string BashCompletion(const CliCommand& root) {
     dir)
       compopt -o filenames 2>/dev/null
       mapfile -t COMPREPLY < <(compgen -d -- "$2")
+      ;;
+    choice:*)
+      local choices="${1#choice:}"
+      mapfile -t COMPREPLY < <(compgen -W "${choices//,/ }" -- "$2")
       ;;
   esac
 }

@@ -55,6 +55,26 @@ const Json& ArrayField(const Json& object, const char* key, const std::string& w
   return *it;
 }
 
+// "TEXT:{per-batch,per-document}" -> per-batch, per-document. Only plain
+// words (they go into shell code); otherwise no choices.
+std::vector<std::string> Choices(std::string_view typeName) {
+  const std::size_t open = typeName.find(":{");
+  if (open == std::string_view::npos || typeName.back() != '}') return {};
+  std::vector<std::string> choices;
+  std::string_view list = typeName.substr(open + 2, typeName.size() - open - 3);
+  while (true) {
+    const std::size_t comma = list.find(',');
+    const std::string_view word = list.substr(0, comma);
+    bool plain = !word.empty();
+    for (char c : word) plain = plain && (IsWordCharacter(c) || c == '.');
+    if (!plain) return {};
+    choices.emplace_back(word);
+    if (comma == std::string_view::npos) break;
+    list.remove_prefix(comma + 1);
+  }
+  return choices;
+}
+
 CliOption ParseOption(const Json& json, const std::string& command) {
   if (!json.is_object()) throw std::runtime_error(command + ": an option is not an object");
   CliOption option;
@@ -79,6 +99,7 @@ CliOption ParseOption(const Json& json, const std::string& command) {
       command + " " + (option.IsPositional() ? option.positional : option.names.back());
   option.description = TextField(json, "description", where);
   option.typeName = TextField(json, "typeName", where);
+  option.choices = Choices(option.typeName);
   option.required = BoolField(json, "required", where);
   option.takesValue = BoolField(json, "takesValue", where);
   option.multiple = BoolField(json, "multiple", where);
@@ -146,16 +167,20 @@ CliCommand ParseCliDescription(std::string_view json) {
 
 ValueKind ClassifyValue(const CliOption& option) {
   if (!option.takesValue) return ValueKind::kNone;
+  if (!option.choices.empty()) return ValueKind::kChoice;
   if (option.typeName == "FILE" || option.typeName == "PATH") return ValueKind::kFile;
   if (option.typeName == "DIR") return ValueKind::kDirectory;
-  std::string words = option.positional + " " + option.description;
-  for (const std::string& name : option.names) words += " " + name;
-  const bool file = HasWord(words, "file") || HasWord(words, "files");
-  const bool directory = HasWord(words, "directory") || HasWord(words, "directories") ||
-                         HasWord(words, "folder") || HasWord(words, "folders");
-  if (file) return ValueKind::kFile;
-  if (directory) return ValueKind::kDirectory;
-  return ValueKind::kText;
+  const auto kindOf = [](std::string_view words) {
+    if (HasWord(words, "file") || HasWord(words, "files")) return ValueKind::kFile;
+    for (const char* word : {"dir", "dirs", "directory", "directories", "folder", "folders"}) {
+      if (HasWord(words, word)) return ValueKind::kDirectory;
+    }
+    return ValueKind::kText;
+  };
+  std::string names = option.positional;
+  for (const std::string& name : option.names) names += " " + name;
+  const ValueKind byName = kindOf(names);
+  return byName != ValueKind::kText ? byName : kindOf(option.description);
 }
 
 std::string ValuePlaceholder(const CliOption& option) {
@@ -164,6 +189,13 @@ std::string ValuePlaceholder(const CliOption& option) {
       return "FILE";
     case ValueKind::kDirectory:
       return "DIR";
+    case ValueKind::kChoice: {
+      std::string words;
+      for (const std::string& choice : option.choices) {
+        words += (words.empty() ? "{" : "|") + choice;
+      }
+      return words + "}";
+    }
     default:
       return option.typeName.empty() ? "TEXT" : option.typeName;
   }

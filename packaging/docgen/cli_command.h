@@ -15,13 +15,15 @@ enum class ValueKind {
   kText,       // free text: an expression, NAME=VALUE
   kFile,       // a file (or a directory where files are also accepted)
   kDirectory,  // a directory only
+  kChoice,     // one of a fixed set of words (CliOption::choices)
 };
 
 struct CliOption {
   std::vector<std::string> names;  // "-h", "--help"; empty for a positional argument
   std::string positional;          // the positional argument's name
   std::string description;
-  std::string typeName;  // as the help shows it: TEXT, INT, ...
+  std::string typeName;              // as the help shows it: TEXT, INT, TEXT:{on,off} ...
+  std::vector<std::string> choices;  // the words of a TEXT:{on,off} type name
   bool required = false;
   bool takesValue = false;
   bool multiple = false;
@@ -45,13 +47,15 @@ struct CliCommand {
 CliCommand ParseCliDescription(std::string_view json);
 
 // What an option takes, from how the command describes it: flags take
-// nothing; a type name of FILE, DIR or PATH says it; otherwise the words of
-// the name and description: "directory"/"directories"/"folder" without
-// "file" is a directory, "file"/"files" a file, anything else text.
+// nothing; a set of choices is a choice; a type name of FILE, DIR or PATH
+// says it; otherwise the words of the names ("--mappings-dir") and then of
+// the description: "dir"/"directory"/"folder" (and plurals) is a
+// directory, "file"/"files" a file (files and directories both when a
+// description names both), anything else text.
 ValueKind ClassifyValue(const CliOption& option);
 
-// The placeholder for a value in a synopsis: FILE, DIR, or the type name
-// (TEXT when there is none).
+// The placeholder for a value in a synopsis: FILE, DIR, the choices as
+// {a|b}, or the type name (TEXT when there is none).
 std::string ValuePlaceholder(const CliOption& option);
 
 }  // namespace quillon::docgen

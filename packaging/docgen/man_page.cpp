@@ -12,11 +12,11 @@ namespace quillon::docgen {
 namespace {
 
 std::string Bold(std::string_view literal) {
-  return "\\fB" + RoffNoHyphens(RoffLiteral(literal)) + "\\fR";
+  return "\\fB" + RoffLiteral(literal) + "\\fR";
 }
 
 std::string Italic(std::string_view literal) {
-  return "\\fI" + RoffNoHyphens(RoffLiteral(literal)) + "\\fR";
+  return "\\fI" + RoffLiteral(literal) + "\\fR";
 }
 
 std::string Reference(const ManReference& reference) {
@@ -143,9 +143,8 @@ std::string SynopsisItem(const CliOption& option) {
 std::string DocsNote(std::string_view page, const ManPageSettings& settings) {
   if (settings.docsDirectory.empty() || page.find("docs/") == std::string_view::npos) return {};
   return ".PP\nThe Debian package installs the files under docs/ named above in\n" +
-         RoffNoHyphens(RoffText("/usr/" + settings.docsDirectory)) +
-         "; cmake \\-\\-install puts them in\n" + RoffNoHyphens(RoffText(settings.docsDirectory)) +
-         " below its prefix.\n";
+         RoffText("/usr/" + settings.docsDirectory) + "; cmake \\-\\-install puts them in\n" +
+         RoffText(settings.docsDirectory) + " below its prefix.\n";
 }
 
 // "name(1), name(5)" for the SEE ALSO section, one reference a line, each
@@ -199,7 +198,8 @@ void AddPages(const CliCommand& command, std::vector<std::string> path,
   }
   if (!command.subcommands.empty())
     synopsis += " " + Italic("command") + " [" + Italic("args") + "\\&...]";
-  out += RoffLine(synopsis) + "\n";
+  // Left-aligned: justified, the long option names leave wide gaps.
+  out += ".na\n" + RoffLine(synopsis) + "\n.ad\n";
 
   const std::vector<FooterSection> footer = SplitFooter(command.footer);
   out += ".SH DESCRIPTION\n" + RoffLine(RoffText(Capitalized(Sentence(summary)))) + "\n";
@@ -277,6 +277,9 @@ std::string ManPageHeader(std::string_view name, int section, std::string_view s
   std::string out;
   if (tables) out += "'\\\" t\n";
   out += RoffTitle(name, section, settings.source, settings.manual);
+  // No hyphenation: pages are full of option names, paths and code, which
+  // must read as they are typed.
+  out += ".nh\n";
   out += ".SH NAME\n" + RoffLine(RoffLiteral(name) + " \\- " + RoffText(summary)) + "\n";
   return out;
 }

@@ -73,7 +73,7 @@ class InlineRenderer {
             code.find_first_not_of(' ') != std::string::npos) {
           code = code.substr(1, code.size() - 2);
         }
-        out += Font("B") + (plain_ ? code : RoffNoHyphens(RoffLiteral(code))) + Font(font);
+        out += Font("B") + (plain_ ? code : RoffLiteral(code)) + Font(font);
         return open + run;
       }
       search = open + run;
@@ -472,9 +472,8 @@ void EmitTable(const Block& table, std::string& out) {
       }
     }
   }
-  // No adjusting and no hyphens inside the table: narrow cells cannot be
-  // justified, and hyphenated words are hard to read there.
-  out += ".PP\n.ne " + std::to_string(tallest + 2) + "v\n.na\n.nh\n.TS\ntab(\t);\n";
+  // No adjusting inside the table: narrow cells cannot be justified.
+  out += ".PP\n.ne " + std::to_string(tallest + 2) + "v\n.na\n.TS\ntab(\t);\n";
   for (std::size_t line = 0; line < 2; ++line) {
     for (std::size_t c = 0; c < columns; ++c) {
       if (c > 0) out += ' ';
@@ -501,7 +500,7 @@ void EmitTable(const Block& table, std::string& out) {
     out += "\n";
     if (r == 0) out += "_\n";
   }
-  out += ".TE\n.hy\n.ad\n";
+  out += ".TE\n.ad\n";
 }
 
 void EmitBlocks(const std::vector<Block>& blocks, std::string& out, bool firstInItem);

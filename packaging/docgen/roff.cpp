@@ -30,15 +30,6 @@ std::string RoffLiteral(std::string_view text) {
   return out;
 }
 
-std::string RoffNoHyphens(std::string_view roff) {
-  std::string out = "\\%";
-  for (char c : roff) {
-    out += c;
-    if (c == ' ') out += "\\%";
-  }
-  return out;
-}
-
 std::string RoffLine(std::string_view line) {
   std::string out;
   if (!line.empty() && (line.front() == '.' || line.front() == '\'')) out += "\\&";

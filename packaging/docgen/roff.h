@@ -14,10 +14,6 @@ std::string RoffText(std::string_view text);
 // every '-' becomes \- so that it prints and copies as an ASCII minus.
 std::string RoffLiteral(std::string_view text);
 
-// Roff text whose words must not be hyphenated (code, option names, page
-// references): \% in front of every word.
-std::string RoffNoHyphens(std::string_view roff);
-
 // One roff input line: a line that would start with '.' or '\'' (a request)
 // gets the zero-width \& in front. A line break inside becomes a blank.
 std::string RoffLine(std::string_view line);

@@ -29,6 +29,7 @@ std::set<std::string> HelpSection(const std::string& help, const std::string& he
     }
     if (!inside) continue;
     if (line.rfind("  ", 0) != 0) break;
+    if (line.size() > 2 && line[2] == ' ') continue;  // a description on a line of its own
     std::string first = line.substr(2, line.find(' ', 2) - 2);
     std::size_t start = 0;
     while (start <= first.size()) {

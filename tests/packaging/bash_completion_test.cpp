@@ -34,6 +34,9 @@ CliCommand Tool() {
       Option({"-o", "--out"}, "", ValueKind::kFile),  Option({"--dir"}, "", ValueKind::kDirectory),
       Option({"--level"}, "", ValueKind::kText),      Option({"--json"}, "", ValueKind::kNone),
       Option({}, "rest", ValueKind::kText, true)};
+  CliOption mode = Option({"--mode"}, "", ValueKind::kChoice);
+  mode.choices = {"fast", "slow"};
+  run.options.push_back(mode);
   CliCommand report;
   report.name = "report";
   report.options = {Option({}, "files", ValueKind::kFile, true)};
@@ -81,14 +84,19 @@ TEST_F(BashCompletionTest, CompletesSubcommandsOptionsAndValues) {
       {__LINE__, {"my-tool", ""}, {"list-all", "report", "run"}},
       {__LINE__, {"my-tool", "-"}, {"--help", "--version", "-h"}},
       {__LINE__, {"my-tool", "--version", "r"}, {"report", "run"}},
-      {__LINE__, {"my-tool", "run", "--"}, {"--dir", "--help", "--json", "--level", "--out"}},
-      // Option values: files, directories only, nothing for text.
+      {__LINE__,
+       {"my-tool", "run", "--"},
+       {"--dir", "--help", "--json", "--level", "--mode", "--out"}},
+      // Option values: files, directories only, nothing for text, the choices.
       {__LINE__, {"my-tool", "run", "--out", ""}, {"-dash", "a.json", "b.txt", "sub"}},
       {__LINE__, {"my-tool", "run", "-o", "a"}, {"a.json"}},
       {__LINE__, {"my-tool", "run", "--out", "=", ""}, {"-dash", "a.json", "b.txt", "sub"}},
       {__LINE__, {"my-tool", "run", "--out", "="}, {"-dash", "a.json", "b.txt", "sub"}},
       {__LINE__, {"my-tool", "run", "--dir", ""}, {"sub"}},
       {__LINE__, {"my-tool", "run", "--level", ""}, {}},
+      {__LINE__, {"my-tool", "run", "--mode", ""}, {"fast", "slow"}},
+      {__LINE__, {"my-tool", "run", "--mode", "=", "s"}, {"slow"}},
+      {__LINE__, {"my-tool", "run", "--mode", "fast", "a"}, {"a.json"}},
       // Positionals in order; option values and flags do not count.
       {__LINE__, {"my-tool", "run", "a"}, {"a.json"}},
       {__LINE__, {"my-tool", "run", "--out", "x", "--json", "b"}, {"b.txt"}},

@@ -93,6 +93,37 @@ TEST(CliDescription, RefusesWhatWouldBreakPagesOrShellCode) {
   }
 }
 
+// A set of values (CLI11 shows "TEXT:{a,b}") is offered as it is, when its
+// words are safe in shell code.
+TEST(CliDescription, ChoicesComeFromTheTypeName) {
+  const struct Row {
+    int line;
+    std::string typeName;
+    std::vector<std::string> choices;
+    ValueKind kind;
+  } rows[] = {
+      {__LINE__,
+       "TEXT:{per-batch,per-document}",
+       {"per-batch", "per-document"},
+       ValueKind::kChoice},
+      {__LINE__, "TEXT:{on}", {"on"}, ValueKind::kChoice},
+      {__LINE__, "INT:{1.5,2}", {"1.5", "2"}, ValueKind::kChoice},
+      {__LINE__, "TEXT:{a b,c}", {}, ValueKind::kText},
+      {__LINE__, "TEXT:{a,$(id)}", {}, ValueKind::kText},
+      {__LINE__, "TEXT:{a,,b}", {}, ValueKind::kText},
+      {__LINE__, "TEXT:{}", {}, ValueKind::kText},
+      {__LINE__, "TEXT:{a", {}, ValueKind::kText},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    const CliCommand root = ParseCliDescription(
+        Command("tool", Option(R"("names": ["--mode"], "typeName": ")" + row.typeName + "\"")));
+    ASSERT_EQ(root.options.size(), 1u);
+    EXPECT_EQ(root.options[0].choices, row.choices);
+    EXPECT_EQ(root.options[0].kind, row.kind);
+  }
+}
+
 TEST(CliDescription, ClassifiesValuesByHowTheCommandDescribesThem) {
   const struct Row {
     int line;
@@ -134,6 +165,22 @@ TEST(CliDescription, ClassifiesValuesByHowTheCommandDescribesThem) {
       {__LINE__, {"--in"}, "", "Input", "FILE", true, ValueKind::kFile},
       {__LINE__, {"--in"}, "", "Input", "PATH", true, ValueKind::kFile},
       {__LINE__, {"--in"}, "", "Input file", "DIR", true, ValueKind::kDirectory},
+      // The names speak first, then the description.
+      {__LINE__,
+       {"--mappings-dir"},
+       "",
+       "Mappings directory (holds the three mapping files)",
+       "TEXT",
+       true,
+       ValueKind::kDirectory},
+      {__LINE__,
+       {"--import-mappings"},
+       "",
+       "Load them from the files in this folder",
+       "TEXT",
+       true,
+       ValueKind::kFile},
+      {__LINE__, {"--log-file"}, "", "Goes into the log directory", "TEXT", true, ValueKind::kFile},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);

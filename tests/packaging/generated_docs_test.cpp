@@ -96,6 +96,8 @@ TEST(GeneratedCompletion, CompletesFilesAndDirectoriesWhereTheCommandTakesThem) 
       {__LINE__, {"quillon", "release", "--batch-class", "b"}, {"batch.json"}},
       {__LINE__, {"quillon", "translate", "--mappings", ""}, {"mappings"}},
       {__LINE__, {"quillon", "eval", "b"}, {}},
+      {__LINE__, {"quillon", "setup", "x.json", "--edi-output", ""}, {"per-batch", "per-document"}},
+      {__LINE__, {"quillon", "setup", "x.json", "--mappings-dir", ""}, {"mappings"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
@@ -116,12 +118,10 @@ TEST(GeneratedManPages, OnePerSubcommandNamingEachOption) {
               std::string::npos);
     for (const Json& option : sub["options"]) {
       using quillon::docgen::RoffLiteral;
-      using quillon::docgen::RoffNoHyphens;
       const std::string label =
           option.contains("positional")
-              ? "\\fI" + RoffNoHyphens(option["positional"].get<std::string>()) + "\\fR"
-              : "\\fB" + RoffNoHyphens(RoffLiteral(option["names"].front().get<std::string>())) +
-                    "\\fR";
+              ? "\\fI" + RoffLiteral(option["positional"].get<std::string>()) + "\\fR"
+              : "\\fB" + RoffLiteral(option["names"].front().get<std::string>()) + "\\fR";
       EXPECT_NE(page.find(".TP\n" + label), std::string::npos) << label;
     }
   }

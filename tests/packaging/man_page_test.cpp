@@ -82,34 +82,34 @@ TEST(CommandManPages, SectionsComeFromTheDescription) {
     std::string text;
   } rows[] = {
       {__LINE__, 0,
-       ".TH \"TOOL\" 1 \"\" \"tool 1.0\" \"Tool Manual\"\n.SH NAME\ntool \\- does things\n"},
+       ".TH \"TOOL\" 1 \"\" \"tool 1.0\" \"Tool Manual\"\n.nh\n.SH NAME\ntool \\- does things\n"},
       {__LINE__, 0,
-       ".SH SYNOPSIS\n\\fB\\%tool\\fR [\\fB\\%\\-\\-help\\fR] [\\fB\\%\\-\\-version\\fR] "
-       "\\fI\\%command\\fR "
-       "[\\fI\\%args\\fR\\&...]\n"},
+       ".SH SYNOPSIS\n.na\n\\fBtool\\fR [\\fB\\-\\-help\\fR] [\\fB\\-\\-version\\fR] "
+       "\\fIcommand\\fR "
+       "[\\fIargs\\fR\\&...]\n.ad\n"},
       // The footer without a heading joins the description.
       {__LINE__, 0, ".SH DESCRIPTION\nDoes things.\n.PP\nExit codes: 0 ok, 2 not.\n.SH COMMANDS\n"},
       {__LINE__, 0,
-       ".TP\n\\fB\\%run\\fR\nRun a job. See \\fB\\%tool\\-run\\fR(1).\n"
-       ".TP\n\\fB\\%list\\fR\nList jobs. See \\fB\\%tool\\-list\\fR(1).\n"},
+       ".TP\n\\fBrun\\fR\nRun a job. See \\fBtool\\-run\\fR(1).\n"
+       ".TP\n\\fBlist\\fR\nList jobs. See \\fBtool\\-list\\fR(1).\n"},
       {__LINE__, 0,
        // Each page once.
        ".SH \"SEE "
-       "ALSO\"\n\\fB\\%tool\\-run\\fR(1),\n\\fB\\%tool\\-list\\fR(1),\n\\fB\\%tool\\-files\\fR(5)"
+       "ALSO\"\n\\fBtool\\-run\\fR(1),\n\\fBtool\\-list\\fR(1),\n\\fBtool\\-files\\fR(5)"
        "\n"},
       {__LINE__, 1, ".SH NAME\ntool\\-run \\- Run a job\n"},
       {__LINE__, 1,
-       ".SH SYNOPSIS\n\\fB\\%tool \\%run\\fR [\\fB\\%\\-\\-help\\fR] [\\fB\\%\\-\\-out\\fR\\ "
-       "\\fI\\%FILE\\fR] "
-       "\\fB\\%\\-\\-level\\fR\\ \\fI\\%TEXT\\fR \\fI\\%job\\fR [\\fI\\%args\\fR\\&...]\n"},
+       ".SH SYNOPSIS\n.na\n\\fBtool run\\fR [\\fB\\-\\-help\\fR] [\\fB\\-\\-out\\fR\\ "
+       "\\fIFILE\\fR] "
+       "\\fB\\-\\-level\\fR\\ \\fITEXT\\fR \\fIjob\\fR [\\fIargs\\fR\\&...]\n.ad\n"},
       {__LINE__, 1, ".SH DESCRIPTION\nRun a job.\n.SH ARGUMENTS\n"},
       {__LINE__, 1,
-       ".TP\n\\fI\\%job\\fR\nJob file. Required.\n.TP\n\\fI\\%args\\fR\\&...\nArguments.\n.SH "
+       ".TP\n\\fIjob\\fR\nJob file. Required.\n.TP\n\\fIargs\\fR\\&...\nArguments.\n.SH "
        "OPTIONS\n"},
       {__LINE__, 1,
-       ".TP\n\\fB\\%\\-h\\fR, \\fB\\%\\-\\-help\\fR\nPrint this help message and exit.\n"
-       ".TP\n\\fB\\%\\-\\-out\\fR \\fI\\%FILE\\fR\nOutput file.\n"
-       ".TP\n\\fB\\%\\-\\-level\\fR \\fI\\%TEXT\\fR\nLevel (a \\e b). Required.\n"},
+       ".TP\n\\fB\\-h\\fR, \\fB\\-\\-help\\fR\nPrint this help message and exit.\n"
+       ".TP\n\\fB\\-\\-out\\fR \\fIFILE\\fR\nOutput file.\n"
+       ".TP\n\\fB\\-\\-level\\fR \\fITEXT\\fR\nLevel (a \\e b). Required.\n"},
       // "Examples:" starts a section; indented lines keep their columns
       // beyond the common indentation; text lines run on.
       {__LINE__, 1,
@@ -118,12 +118,12 @@ TEST(CommandManPages, SectionsComeFromTheDescription) {
       // The parent, then the pages every page names, but not itself.
       {__LINE__, 1,
        ".SH \"SEE "
-       "ALSO\"\n\\fB\\%tool\\fR(1),\n\\fB\\%tool\\-files\\fR(5),\n\\fB\\%tool\\-list\\fR(1)\n"},
+       "ALSO\"\n\\fBtool\\fR(1),\n\\fBtool\\-files\\fR(5),\n\\fBtool\\-list\\fR(1)\n"},
       {__LINE__, 1,
        "\n.PP\nThe Debian package installs the files under docs/ named above in\n"
-       "\\%/usr/share/doc/tool/docs; cmake \\-\\-install puts them in\n"
-       "\\%share/doc/tool/docs below its prefix.\n"},
-      {__LINE__, 2, ".SH \"SEE ALSO\"\n\\fB\\%tool\\fR(1),\n\\fB\\%tool\\-files\\fR(5)\n"},
+       "/usr/share/doc/tool/docs; cmake \\-\\-install puts them in\n"
+       "share/doc/tool/docs below its prefix.\n"},
+      {__LINE__, 2, ".SH \"SEE ALSO\"\n\\fBtool\\fR(1),\n\\fBtool\\-files\\fR(5)\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
@@ -140,9 +140,9 @@ TEST(MarkdownManPage, RunsTblOnlyWhenThereIsATable) {
       MarkdownManPage("tool-files", 5, "files of tool", {"# A\n\ntext"}, Settings());
   EXPECT_EQ(plain.FileName(), "tool-files.5");
   EXPECT_EQ(plain.text,
-            ".TH \"TOOL\\-FILES\" 5 \"\" \"tool 1.0\" \"Tool Manual\"\n.SH NAME\n"
+            ".TH \"TOOL\\-FILES\" 5 \"\" \"tool 1.0\" \"Tool Manual\"\n.nh\n.SH NAME\n"
             "tool\\-files \\- files of tool\n.SH \"A\"\n.PP\ntext\n"
-            ".SH \"SEE ALSO\"\n\\fB\\%tool\\-list\\fR(1)\n");
+            ".SH \"SEE ALSO\"\n\\fBtool\\-list\\fR(1)\n");
   const ManPage table = MarkdownManPage("tool-files", 5, "files",
                                         {"# A\n", "# B\n| x |\n|---|\n| 1 |\n"}, Settings());
   EXPECT_EQ(table.text.rfind("'\\\" t\n.TH ", 0), 0u) << table.text;

@@ -21,18 +21,17 @@ TEST(MarkdownToMan, BlocksAndInlineMarkup) {
     std::string roff;
   } rows[] = {
       {__LINE__, "# Title here\n## Sub `x`\n### Deeper ##",
-       ".SH \"TITLE HERE\"\n.SS \"Sub \\fB\\%x\\fR\"\n.SS \"Deeper\"\n"},
+       ".SH \"TITLE HERE\"\n.SS \"Sub \\fBx\\fR\"\n.SS \"Deeper\"\n"},
       // Lines of a paragraph stay lines, without their indentation.
       {__LINE__, "one\n   two\n", ".PP\none\ntwo\n"},
       // Text that would start a request.
       {__LINE__, "x\n.hidden\n'quoted", ".PP\nx\n\\&.hidden\n\\&'quoted\n"},
-      {__LINE__, "use `--fields a\\,b` now", ".PP\nuse \\fB\\%\\-\\-fields \\%a\\e,b\\fR now\n"},
-      {__LINE__, "``a`b`` and `` x ``", ".PP\n\\fB\\%a`b\\fR and \\fB\\%x\\fR\n"},
+      {__LINE__, "use `--fields a\\,b` now", ".PP\nuse \\fB\\-\\-fields a\\e,b\\fR now\n"},
+      {__LINE__, "``a`b`` and `` x ``", ".PP\n\\fBa`b\\fR and \\fBx\\fR\n"},
       // Backticks without a closing run are text.
       {__LINE__, "| `` (empty)", ".PP\n| `` (empty)\n"},
       {__LINE__, "\\*not em\\* \\[x] a\\b", ".PP\n*not em* [x] a\\eb\n"},
-      {__LINE__, "**bold `c` more** and *it*",
-       ".PP\n\\fBbold \\fB\\%c\\fB more\\fR and \\fIit\\fR\n"},
+      {__LINE__, "**bold `c` more** and *it*", ".PP\n\\fBbold \\fBc\\fB more\\fR and \\fIit\\fR\n"},
       {__LINE__, "2 * 3 * 4 and a*", ".PP\n2 * 3 * 4 and a*\n"},
       {__LINE__, "[guide](docs/guide.md), [same](same), [not a link]",
        ".PP\nguide (docs/guide.md), same, [not a link]\n"},
@@ -50,8 +49,8 @@ TEST(MarkdownToMan, BlocksAndInlineMarkup) {
       {__LINE__, "Text\n- item", ".PP\nText\n.IP \\(bu 2\nitem\n"},
       {__LINE__, "the keywords:\n6. x", ".PP\nthe keywords:\n6. x\n"},
       {__LINE__, "| A | B |\n|---|:-:|\n| `x\\|y` | 2 |\n| _ |",
-       ".PP\n.ne 3v\n.na\n.nh\n.TS\ntab(\t);\nl l\nl l.\n\\&\\fBA\\fR\t\\&\\fBB\\fR\n_\n"
-       "\\&\\fB\\%x|y\\fR\t\\&2\n\\&_\t\\&\n.TE\n.hy\n.ad\n"},
+       ".PP\n.ne 3v\n.na\n.TS\ntab(\t);\nl l\nl l.\n\\&\\fBA\\fR\t\\&\\fBB\\fR\n_\n"
+       "\\&\\fBx|y\\fR\t\\&2\n\\&_\t\\&\n.TE\n.ad\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
