@@ -97,6 +97,8 @@ TEST(DescribeCli, SaysWhichOptionsTakeValues) {
       {__LINE__, "values", "--json", false, false, false},
       {__LINE__, "check", "paths", true, true, false},  // --batch-class alone names the paths
       {__LINE__, "translate", "--mappings", true, false, false},  // or the batch class of --batch
+      {__LINE__, "translate", "--document", true, false, false},
+      {__LINE__, "release", "--dry-run", false, false, false},
       {__LINE__, "eval", "fields", true, true, false},
   };
   for (const Row& row : rows) {
