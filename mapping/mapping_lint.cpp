@@ -877,7 +877,11 @@ class DocumentLinter {
       for (const FieldPart::Keyword& k : keywords) names.emplace_back(k.name);
       return names;
     }();
-    const auto [keyword, hasArgument] = KeywordOf(item);
+    // Named variables rather than a structured binding: the lambdas below
+    // capture the keyword, which clang before C++20 support rejects.
+    const std::pair<std::string, bool> parsed = KeywordOf(item);
+    const std::string& keyword = parsed.first;
+    const bool hasArgument = parsed.second;
     const auto known = std::find_if(keywords.begin(), keywords.end(),
                                     [&](const FieldPart::Keyword& k) { return k.name == keyword; });
     if (known == keywords.end()) {
@@ -1105,7 +1109,9 @@ std::vector<std::string> DescribeExpression(std::string_view expression) {
     std::vector<std::string> ignored;
     for (const auto& [offset, length] : SplitParameters(item.parameters)) {
       const std::string written(item.parameters.substr(offset, length));
-      const auto [keyword, hasArgument] = KeywordOf(written);
+      const std::pair<std::string, bool> parsed = KeywordOf(written);
+      const std::string& keyword = parsed.first;
+      const bool hasArgument = parsed.second;
       const auto step = std::find_if(kSteps.begin(), kSteps.end(),
                                      [&](const auto& s) { return s.first == keyword; });
       const auto rule =
