@@ -98,17 +98,21 @@ std::int64_t InterchangeCounter::Peek() const {
     Fail(path_, "cannot open the interchange counter", errno);
   }
   Lock(path_, fd.get(), LOCK_SH);
-  return Parse(path_, ReadAll(path_, fd.get())) + 1;
+  return InterchangeCounter::Next(Parse(path_, ReadAll(path_, fd.get())));
+}
+
+std::int64_t InterchangeCounter::Next(std::int64_t last) noexcept {
+  return last >= kLargest || last < 0 ? 1 : last + 1;
 }
 
 std::int64_t InterchangeCounter::Reserve() {
   Descriptor fd(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (fd.get() < 0) Fail(path_, "cannot open the interchange counter", errno);
   Lock(path_, fd.get(), LOCK_EX);
-  const std::int64_t next = Parse(path_, ReadAll(path_, fd.get())) + 1;
+  const std::int64_t next = Next(Parse(path_, ReadAll(path_, fd.get())));
   const std::string text = std::to_string(next) + "\n";
-  // The new text is never shorter than the old one (the number only grows),
-  // but truncate anyway so that stray bytes of a hand-edited file go away.
+  // Truncated after writing: the number is shorter after it wraps, and stray
+  // bytes of a hand-edited file go away too.
   if (::pwrite(fd.get(), text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()) ||
       ::ftruncate(fd.get(), static_cast<off_t>(text.size())) != 0 || ::fsync(fd.get()) != 0) {
     Fail(path_, "cannot write the interchange counter", errno);

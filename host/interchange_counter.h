@@ -9,6 +9,10 @@
 // twice. Peek shows the number the next Reserve would give without taking it;
 // another process may take it first.
 //
+// Numbers have at most nine digits, as ISA13 allows: after 999999999 the
+// counter starts again at 1 (under the same lock), and a stored number beyond
+// that range (written by hand, or by an older version) is followed by 1.
+//
 // A counter file that cannot be opened, locked, read or written, or that holds
 // anything but a decimal number, raises HostFileError naming the file.
 #pragma once
@@ -28,6 +32,10 @@ class QUILLON_API InterchangeCounter {
   static std::string PathFor(const std::string& batchClassFile);
 
   const std::string& Path() const noexcept { return path_; }
+
+  static constexpr std::int64_t kLargest = 999999999;
+  // The number that follows `last`: last + 1, or 1 after kLargest.
+  static std::int64_t Next(std::int64_t last) noexcept;
 
   // The next number (1 when the file does not exist yet), not reserved.
   std::int64_t Peek() const;

@@ -54,7 +54,12 @@ TEST(InterchangeCounter, ContinuesFromAHandWrittenValue) {
   } rows[] = {
       {__LINE__, "", 1},  // created but never written
       {__LINE__, "41", 42},
-      {__LINE__, "  999999999 \r\n\n", 1000000000},  // stray bytes after are dropped
+      {__LINE__, "999999998", 999999999},
+      // Nine digits at most (ISA13): the number wraps to 1, and the shorter
+      // text replaces the longer one whole (stray bytes after are dropped).
+      {__LINE__, "  999999999 \r\n\n", 1},
+      {__LINE__, "1000000000", 1},  // beyond nine digits (an older version, a hand edit)
+      {__LINE__, "123456789012", 1},
       {__LINE__, "000", 1},
   };
   for (const Row& row : rows) {
