@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/private_file.h"
+
 namespace quillon {
 
 namespace {
@@ -51,18 +53,22 @@ void HostErrorLog::Record(HostErrorRecord record) noexcept {
     records_.push_back(std::move(record));
     if (path_.empty() || failed_) return;
     const std::string line = ToJsonLine(records_.back(), LocalTimeStamp()) + "\n";
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    bool ok = fd >= 0;
-    if (ok) {
+    // Never through a planted link, never into someone else's or a readable
+    // file: those are replaced by a fresh file beside it (said once).
+    const platform::PrivateFile file = platform::OpenPrivateAppendFile(path_);
+    if (!file.notice.empty()) std::fprintf(stderr, "quillon: %s\n", file.notice.c_str());
+    int error = file.error;
+    if (file.descriptor >= 0) {
       // One write per entry: O_APPEND keeps lines of several processes whole.
-      ok = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-      ok = ::close(fd) == 0 && ok;
+      const ssize_t put = ::write(file.descriptor, line.data(), line.size());
+      if (put != static_cast<ssize_t>(line.size())) error = put < 0 ? errno : EIO;
+      if (::close(file.descriptor) != 0 && error == 0) error = errno;
     }
-    if (!ok) {
+    if (error != 0) {
       failed_ = true;
       std::fprintf(stderr,
                    "quillon: cannot write the error log %s (%s); errors are kept in memory\n",
-                   path_.c_str(), std::strerror(errno));
+                   path_.c_str(), std::strerror(error));
     }
   } catch (...) {
     // Reporting must never fail the operation that reports.

@@ -8,8 +8,12 @@
 //    "arguments":[-1,0,0]}
 //
 // "documentId" is null when no document was current. Each entry is written
-// with one append, so several processes may share one log. A log that cannot
-// be written is reported once on stderr; reporting never fails the caller.
+// with one append, so several processes may share one log. The file is made
+// for its owner only (0600); a symbolic link at the path is not followed, and
+// an existing file of another user, or one that others can read, is not
+// written to: the entries go to a fresh file beside it, and stderr says so
+// once (platform/private_file.h). A log that cannot be written is reported
+// once on stderr; reporting never fails the caller.
 #pragma once
 
 #include <cstdint>

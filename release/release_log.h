@@ -1,9 +1,10 @@
 // Composed log lines of the release side. A line is only put together when
-// the global logger writes at all: several lines carry whole field lists or
-// the whole batch text, which would otherwise be copied for nothing on every
-// document.
+// the global logger writes it at all: several lines carry whole field lists
+// or the whole batch text, which would otherwise be copied for nothing on
+// every document.
 #pragma once
 
+#include <charconv>
 #include <concepts>
 #include <string>
 #include <string_view>
@@ -22,20 +23,23 @@ void AppendLogPart(std::string& line, const T& part) {
   if constexpr (std::is_same_v<T, bool>) {
     line.append(part ? "True" : "False");
   } else if constexpr (std::is_integral_v<T>) {
-    line.append(std::to_string(part));
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, part).ptr;
+    line.append(digits, static_cast<std::size_t>(end - digits));
   } else {
     line.append(std::string_view(part));
   }
 }
 
 // Writes the concatenation of `parts` (texts, integers, booleans as
-// True/False) at (level, kind).
+// True/False) at (level, kind), composed straight into the log's buffer.
 template <typename... Parts>
 void LogLine(int level, int kind, const Parts&... parts) {
-  if (!LogOn()) return;
-  std::string line;
+  tessel::Logger& logger = GlobalLogger();
+  if (!logger.Writes(level)) return;
+  std::string& line = logger.BeginLine(level, kind);
   (AppendLogPart(line, parts), ...);
-  GlobalLogger().LogText(line, level, kind);
+  logger.EndLine();
 }
 
 }  // namespace quillon::internal

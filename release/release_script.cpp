@@ -24,6 +24,15 @@ constexpr std::string_view kOneEdiPerDocument = "One EDI Per Document";
 
 std::atomic<std::int64_t> probeIntervalMs{1000};
 
+// The log is written in blocks; whatever a host-facing operation logged is on
+// disk when it returns, so a process that dies later loses nothing of it.
+struct FlushLogOnReturn {
+  FlushLogOnReturn() = default;
+  FlushLogOnReturn(const FlushLogOnReturn&) = delete;
+  FlushLogOnReturn& operator=(const FlushLogOnReturn&) = delete;
+  ~FlushLogOnReturn() { GlobalLogger().Flush(); }
+};
+
 }  // namespace
 
 void ReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds interval) noexcept {
@@ -104,6 +113,7 @@ void ReleaseScript::ReportFailure(const std::string& procedure, const platform::
 }
 
 std::int32_t ReleaseScript::OpenScript() {
+  const FlushLogOnReturn flush;
   std::string mode;
   try {
     mode = GetCustomPropertyValue(Host().CustomProperties(), "EDI Output");
@@ -157,6 +167,7 @@ void ReleaseScript::PrepareRun() {
 }
 
 std::int32_t ReleaseScript::ReleaseDoc() {
+  const FlushLogOnReturn flush;
   RecordStageSnapshot snapshot;
   bool statusAdded = false;
   std::int32_t documentId = 0;
@@ -281,6 +292,7 @@ void ReleaseScript::RollBack(const RecordStageSnapshot& snapshot, std::int32_t d
 }
 
 std::int32_t ReleaseScript::CloseScript() {
+  const FlushLogOnReturn flush;
   std::string mode;
   try {
     mode = GetCustomPropertyValue(Host().CustomProperties(), "EDI Output");

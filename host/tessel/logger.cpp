@@ -1,23 +1,28 @@
 #include "host/tessel/logger.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <fcntl.h>
+#include <cerrno>
 #include <chrono>
-#include <ctime>
+#include <cstdio>
 
 #include "platform/native_path.h"
+#include "platform/private_file.h"
 
 namespace tessel {
+
+namespace {
+constexpr std::size_t kFlushBytes = 64 * 1024;
+}  // namespace
 
 Logger::~Logger() {
   Close();
 }
 
 void Logger::Close() noexcept {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
+  Flush();
+  if (descriptor_ >= 0) ::close(descriptor_);
+  descriptor_ = -1;
 }
 
 void Logger::LogFolder(std::string_view folder) {
@@ -43,67 +48,119 @@ std::string Logger::FilePath() const {
   return path;
 }
 
-void Logger::LogText(std::string_view text, std::int32_t level, std::int32_t kind) noexcept {
-  if (folder_.empty() || level > setting_) return;
+// Puts "<date> <time>.<ms> pid=<pid> <tag>" at the end of the buffer.
+void Logger::StartLine(std::string_view tag) {
+  if (lineOpen_) buffer_.resize(lineStart_);  // a line left unfinished by an exception
+  lineStart_ = buffer_.size();
+  lineOpen_ = true;
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t secs = std::chrono::system_clock::to_time_t(now);
+  const int millis = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+  if (secs != stampSecond_) {
+    std::tm local{};
+    localtime_r(&secs, &local);
+    std::strftime(stamp_, sizeof stamp_, "%Y-%m-%d %H:%M:%S", &local);
+    stampSecond_ = secs;
+  }
+  char rest[48];
+  const int n =
+      std::snprintf(rest, sizeof rest, ".%03d pid=%d ", millis, static_cast<int>(::getpid()));
+  buffer_.append(stamp_);
+  buffer_.append(rest, n > 0 ? static_cast<std::size_t>(n) : 0);
+  buffer_.append(tag);
+}
+
+std::string& Logger::BeginLine(std::int32_t level, std::int32_t kind) {
+  const char tag[4] = {'L', static_cast<char>('0' + (level >= 0 && level <= 9 ? level : 9)),
+                       kind == 2 ? '*' : ' ', ' '};
+  if (level >= 0 && level <= 9) {
+    StartLine(std::string_view(tag, kind == 2 ? 4 : 3));
+  } else {
+    StartLine("L" + std::to_string(level) + (kind == 2 ? "* " : " "));
+  }
+  return buffer_;
+}
+
+void Logger::EndLine() noexcept {
+  if (!lineOpen_) return;
   try {
-    std::string line = "L" + std::to_string(level) + (kind == 2 ? "* " : " ");
-    line.append(text);
-    Write(line);
+    buffer_.push_back('\n');
   } catch (...) {
+    buffer_.resize(lineStart_);
+  }
+  lineOpen_ = false;
+  if (buffer_.size() >= kFlushBytes) Flush();
+}
+
+void Logger::LogText(std::string_view text, std::int32_t level, std::int32_t kind) noexcept {
+  if (!Writes(level)) return;
+  try {
+    BeginLine(level, kind).append(text);
+    EndLine();
+  } catch (...) {
+    if (lineOpen_) buffer_.resize(lineStart_);
+    lineOpen_ = false;
   }
 }
 
 void Logger::LogError(std::string_view procedure, std::string_view source,
                       std::string_view description) noexcept {
-  if (folder_.empty()) return;
+  if (folder_.empty() || failed_) return;
   try {
-    std::string line = "ERROR ";
-    line.append(procedure).append(" | ").append(source).append(" | ").append(description);
-    Write(line);
+    StartLine("ERROR ");
+    buffer_.append(procedure).append(" | ").append(source).append(" | ").append(description);
+    EndLine();
   } catch (...) {
+    if (lineOpen_) buffer_.resize(lineStart_);
+    lineOpen_ = false;
+  }
+  Flush();
+}
+
+bool Logger::Open() noexcept {
+  try {
+    const std::string path = platform::ToNativePath(FilePath());
+    platform::PrivateFile file = platform::OpenPrivateAppendFile(path);
+    if (!file.notice.empty()) std::fprintf(stderr, "quillon: %s\n", file.notice.c_str());
+    if (file.descriptor < 0) {
+      std::fprintf(stderr, "quillon: cannot write the log file %s; logging is off\n", path.c_str());
+      return false;
+    }
+    descriptor_ = file.descriptor;
+    return true;
+  } catch (...) {
+    return false;
   }
 }
 
-void Logger::Write(std::string_view line) noexcept {
-  if (failed_) return;
-  try {
-    if (file_ == nullptr) {
-      const std::string path = platform::ToNativePath(FilePath());
-      // Logs may hold claim data: readable by the owner only.
-      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW,
-                            S_IRUSR | S_IWUSR);
-      if (fd >= 0) file_ = ::fdopen(fd, "a");
-      if (file_ == nullptr) {
-        if (fd >= 0) ::close(fd);
-        failed_ = true;
-        std::fprintf(stderr, "quillon: cannot write the log file %s; logging is off\n",
-                     path.c_str());
-        return;
-      }
-    }
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t secs = std::chrono::system_clock::to_time_t(now);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    std::tm local{};
-    localtime_r(&secs, &local);
-    char stamp[40];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    // The text goes out with fwrite: it may hold NUL bytes, which a "%s"
-    // conversion would stop at.
-    const bool ok = std::fprintf(file_, "%s.%03d pid=%d ", stamp, static_cast<int>(millis),
-                                 static_cast<int>(::getpid())) >= 0 &&
-                    std::fwrite(line.data(), 1, line.size(), file_) == line.size() &&
-                    std::fputc('\n', file_) != EOF;
-    if (!ok || std::fflush(file_) != 0) {
+void Logger::Flush() noexcept {
+  const std::size_t complete = lineOpen_ ? lineStart_ : buffer_.size();
+  if (complete == 0 || failed_) return;
+  if (descriptor_ < 0 && !Open()) {
+    failed_ = true;
+    buffer_.clear();
+    lineOpen_ = false;
+    return;
+  }
+  const char* data = buffer_.data();
+  std::size_t left = complete;
+  while (left > 0) {
+    const ssize_t put = ::write(descriptor_, data, left);
+    if (put < 0) {
+      if (errno == EINTR) continue;
       failed_ = true;
-      Close();
       std::fprintf(stderr, "quillon: writing the log file %s failed; logging is off\n",
                    FilePath().c_str());
+      buffer_.clear();
+      lineOpen_ = false;
+      return;
     }
-  } catch (...) {
+    data += put;
+    left -= static_cast<std::size_t>(put);
   }
+  buffer_.erase(0, complete);
+  if (lineOpen_) lineStart_ = 0;
 }
 
 }  // namespace tessel

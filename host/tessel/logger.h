@@ -11,6 +11,18 @@
 // The release side passes 10 and the setup side 50, so both write every level
 // the system uses. The default is 10.
 //
+// Lines are gathered in memory and written in blocks: by Flush (the release
+// script flushes when each host call returns, that is after every document),
+// with every error entry, when 64 KiB have gathered, when the folder or file
+// name changes and when the logger goes away. A process that dies loses at
+// most the lines of the call it was in.
+//
+// The log may hold claim data: it is created for its owner only (0600), a
+// symbolic link at its name is never followed, and an existing file that
+// another user owns or could read is not written to; the lines go to a fresh
+// file beside it instead, and standard error says so once
+// (platform/private_file.h).
+//
 // An empty LogFolder (the default) switches logging off. A log that cannot be
 // opened or written never fails the caller: the first such problem is reported
 // once on stderr and later lines are dropped silently until the folder or the
@@ -18,7 +30,7 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -41,6 +53,10 @@ class TESSEL_API Logger {
   const std::string& LogFileName() const noexcept { return name_; }
   std::int32_t LogSetting() const noexcept { return setting_; }
   bool Enabled() const noexcept { return !folder_.empty(); }
+  // True when a LogText line of that level would be written.
+  bool Writes(std::int32_t level) const noexcept {
+    return !folder_.empty() && !failed_ && level <= setting_;
+  }
 
   // `kind` is the second number of the classic call (1 or 2); it is written
   // for lines of kind 2 as "*" after the level so per-document milestones
@@ -49,18 +65,33 @@ class TESSEL_API Logger {
   void LogError(std::string_view procedure, std::string_view source,
                 std::string_view description) noexcept;
 
+  // A LogText line composed in place: the text is appended to the returned
+  // buffer and EndLine finishes the line. Only after Writes(level).
+  std::string& BeginLine(std::int32_t level, std::int32_t kind);
+  void EndLine() noexcept;
+
+  // Writes the gathered lines to the file.
+  void Flush() noexcept;
+
   // The full path of the log file ("" when logging is off).
   std::string FilePath() const;
 
  private:
-  void Write(std::string_view line) noexcept;
+  void StartLine(std::string_view tag);
   void Close() noexcept;
+  bool Open() noexcept;
 
   std::string folder_;
   std::string name_;
   std::int32_t setting_ = 10;
-  std::FILE* file_ = nullptr;
+  int descriptor_ = -1;
   bool failed_ = false;
+  std::string buffer_;
+  std::size_t lineStart_ = 0;
+  bool lineOpen_ = false;
+  // "YYYY-MM-DD HH:MM:SS" of the second last formatted.
+  std::time_t stampSecond_ = -1;
+  char stamp_[24] = {};
 };
 
 }  // namespace tessel

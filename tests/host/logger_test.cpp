@@ -2,6 +2,7 @@
 // that cannot be written never fails the caller.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <regex>
@@ -34,6 +35,7 @@ TEST(Logger, WritesOneStampedLinePerCall) {
   log.LogText("Entering Release - Openscript", 2, 1);
   log.LogText("Releasing Doc (ID): 17, After copying images :", 0, 2);
   log.LogError("ReleaseDoc", "CreateEDI", "The ouput directory is undefined");
+  log.Flush();
 
   const std::string pid = std::to_string(getpid());
   const std::string stamp = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} pid=)" + pid + " ";
@@ -74,6 +76,7 @@ TEST(Logger, LevelsAboveTheSettingAreNotWritten) {
     log.LogFileName("x");
     log.LogSetting(row.setting);
     log.LogText("text", row.level, 1);
+    log.Flush();
     EXPECT_EQ(testing_support::ReadFile(dir.Child("x.log")).empty(), !row.written);
   }
 }
@@ -92,6 +95,7 @@ TEST(Logger, ErrorsAreWrittenWhateverTheSetting) {
 TEST(Logger, AppendsToAnExistingLog) {
   testing_support::TempDir dir;
   dir.Write("x.log", "earlier line\n");
+  ASSERT_EQ(::chmod(dir.Child("x.log").c_str(), 0600), 0);
   {
     Logger log;
     log.LogFolder(dir.str());
@@ -132,6 +136,7 @@ TEST(Logger, UnwritableLogIsReportedOnceAndNeverFailsTheCaller) {
   // A new folder is a new chance.
   log.LogFolder(dir.str());
   log.LogText("four", 2, 1);
+  log.Flush();
   EXPECT_NE(testing_support::ReadFile(dir.Child("x.log")).find("L2 four"), std::string::npos);
 }
 
@@ -143,6 +148,7 @@ TEST(Logger, ChangingTheFileNameMovesToANewFile) {
   log.LogText("a", 2, 1);
   log.LogFileName("second");
   log.LogText("b", 2, 1);
+  log.Flush();
   EXPECT_NE(testing_support::ReadFile(dir.Child("first.log")).find("L2 a"), std::string::npos);
   EXPECT_EQ(testing_support::ReadFile(dir.Child("first.log")).find("L2 b"), std::string::npos);
   EXPECT_NE(testing_support::ReadFile(dir.Child("second.log")).find("L2 b"), std::string::npos);
@@ -155,6 +161,7 @@ TEST(Logger, TextIsWrittenWhole) {
   log.LogFileName("x");
   const std::string text("before\0after \xFF", 14);  // a NUL and a byte that is not UTF-8
   log.LogText(text, 2, 1);
+  log.Flush();
   const std::string content = testing_support::ReadFile(dir.Child("x.log"));
   EXPECT_NE(content.find("L2 " + text + "\n"), std::string::npos);
 }

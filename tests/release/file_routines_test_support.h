@@ -93,6 +93,7 @@ class CapturedLog {
   // The error entries, each as "<procedure> | <second text> | <message>".
   std::vector<std::string> Errors() const {
     std::vector<std::string> out;
+    GlobalLogger().Flush();
     std::istringstream lines(testing_support::ReadFile(dir_.Child("files.log")));
     for (std::string line; std::getline(lines, line);) {
       const auto at = line.find(" ERROR ");

@@ -52,7 +52,11 @@ class ScopedLog {
   ScopedLog(const ScopedLog&) = delete;
   ScopedLog& operator=(const ScopedLog&) = delete;
 
-  std::string Text() const { return testing_support::ReadFile(dir_.Child("test.log")); }
+  // The log so far (the logger writes in blocks: flushed first).
+  std::string Text() const {
+    quillon::GlobalLogger().Flush();
+    return testing_support::ReadFile(dir_.Child("test.log"));
+  }
   // The text of each LogText line (after "Lk " or "Lk* ") and each error line.
   std::vector<std::string> Lines() const { return SplitLogLines(Text()); }
 
