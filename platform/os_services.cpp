@@ -1,11 +1,14 @@
 #include "platform/os_services.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <ctime>
 
@@ -64,6 +67,94 @@ void SleepMilliseconds(std::int32_t milliseconds) noexcept {
   // A signal cuts nanosleep short; sleep the rest.
   while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
   }
+}
+
+namespace {
+
+// The whole of a small file of /proc, or "" when it cannot be read.
+std::string ReadSmallFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  std::string text;
+  char buffer[512];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0 || text.size() > 4096) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  return text;
+}
+
+std::uint64_t Fnv1a64(std::string_view text) noexcept {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+std::string Hex(std::uint64_t value, int digits) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
+  return std::string(text, static_cast<std::size_t>(digits));
+}
+
+// The start time of a process in clock ticks since boot: field 22 of
+// /proc/<pid>/stat. The command name (field 2) may hold blanks and
+// parentheses, so the fields are counted from the last ")".
+std::string StartTimeOf(std::int32_t pid) {
+  const std::string stat = ReadSmallFile("/proc/" + std::to_string(pid) + "/stat");
+  const std::size_t close = stat.rfind(')');
+  if (close == std::string::npos) return {};
+  std::size_t at = close + 1;
+  for (int field = 3; field <= 22; ++field) {
+    while (at < stat.size() && stat[at] == ' ') ++at;
+    const std::size_t end = stat.find(' ', at);
+    if (field == 22) return stat.substr(at, end == std::string::npos ? end : end - at);
+    if (end == std::string::npos) return {};
+    at = end;
+  }
+  return {};
+}
+
+const std::string& BootId() {
+  static const std::string id = ReadSmallFile("/proc/sys/kernel/random/boot_id");
+  return id;
+}
+
+}  // namespace
+
+const std::string& MachineTag() {
+  static const std::string tag = [] {
+    char host[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+    char ns[64] = {};
+    const ssize_t n = ::readlink("/proc/self/ns/pid", ns, sizeof ns - 1);
+    const std::string identity = std::string(host) + "\n" + (n > 0 ? std::string(ns, n) : "");
+    return Hex(Fnv1a64(identity) & 0xFFFFFFFFull, 8);
+  }();
+  return tag;
+}
+
+std::string ProcessStartToken(std::int32_t pid) {
+  if (pid <= 0) return {};
+  const std::string start = StartTimeOf(pid);
+  if (start.empty()) return {};
+  return Hex(Fnv1a64(BootId() + "\n" + start), 16);
+}
+
+bool ProcessHasEnded(std::int32_t pid, std::string_view startToken) {
+  if (pid <= 0) return true;
+  if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) return true;
+  // A process has that id. Without /proc there is no telling whether it is
+  // the owner: assume it is.
+  if (ProcessStartToken(CurrentProcessId()).empty()) return false;
+  const std::string now = ProcessStartToken(pid);
+  // Gone between the two looks, or another process under a reused id.
+  return now.empty() || now != startToken;
 }
 
 bool SetHiddenAttribute(std::string_view nativePath) noexcept {

@@ -48,6 +48,24 @@ PLATFORM_API std::int32_t CurrentProcessId() noexcept;
 // Sleeps at least `milliseconds` (nothing for 0 or less).
 PLATFORM_API void SleepMilliseconds(std::int32_t milliseconds) noexcept;
 
+// Files that a process leaves in a folder shared with other machines carry
+// who made them, so that a later process can tell whether their owner is
+// still at work. Three parts:
+//
+// MachineTag: 8 upper-case hex digits from the host name and the process-id
+// namespace, so that processes of another machine (or another container on
+// this one), whose process ids mean nothing here, are never judged by them.
+PLATFORM_API const std::string& MachineTag();
+// ProcessStartToken: 16 upper-case hex digits from the boot and the start
+// time of the process `pid`; another process that later gets the same id has
+// another token. "" when the process is not there or /proc cannot be read.
+PLATFORM_API std::string ProcessStartToken(std::int32_t pid);
+// True when the process that had `pid` and `startToken` (on this machine) has
+// ended: no process has that id any more, or the one that has it started
+// later. Where that cannot be told (no /proc), a process with that id counts
+// as the owner, so nothing of a live process is ever taken for a leftover.
+PLATFORM_API bool ProcessHasEnded(std::int32_t pid, std::string_view startToken);
+
 // ---------------------------------------------------------------- files
 
 // Linux has no hidden attribute. Setting it is a no-op that only checks that

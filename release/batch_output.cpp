@@ -1,9 +1,5 @@
 #include "release/batch_output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "platform/error.h"
@@ -11,7 +7,9 @@
 #include "platform/os_services.h"
 #include "platform/text.h"
 #include "release/file_routines.h"
+#include "release/file_system_seam.h"
 #include "release/library_location.h"
+#include "release/owned_files.h"
 #include "release/release_errors.h"
 #include "release/release_log.h"
 
@@ -60,19 +58,6 @@ void AppendRecordToBatch(const tessel::NameValueList& fields, const HostReleaseD
 
 namespace {
 
-// Writes all of `bytes` to `fd`; false with errno set on failure.
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
 // The batch text can be large: convert and write it in slices so the
 // single-byte copy never needs the memory of the whole text. A slice ends
 // before a UTF-8 continuation byte so no character is cut in two.
@@ -89,51 +74,80 @@ std::size_t SliceEnd(std::string_view text, std::size_t from) {
   return end;
 }
 
-bool RegularFileExists(const std::string& nativePath) {
-  struct stat info {};
-  return !nativePath.empty() && ::stat(nativePath.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+// The bytes of the output file for a piece of text: Windows-1252, and "?"
+// for a character it cannot hold and for a control character other than
+// tab, line feed and carriage return (a NUL, ESC or BEL from a field value
+// has no place in an EDI file and would reach the receiver raw).
+std::string OutputBytes(std::string_view utf8) {
+  std::string bytes = platform::text::ToWindows1252(utf8);
+  for (char& c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') c = '?';
+  }
+  return bytes;
 }
 
-// Removes the empty placeholder that MakeFileNameUnique reserved in the
-// output directory when the copy into it failed, so that no empty claim file
-// is left for the receiving side to pick up. Anything with content is left.
-void RemoveEmptyPlaceholder(const std::string& destination) noexcept {
-  if (destination.empty()) return;
-  const std::string native = platform::ToNativePath(destination);
-  struct stat info {};
-  if (native.empty() || ::lstat(native.c_str(), &info) != 0) return;
-  if (S_ISREG(info.st_mode) && info.st_size == 0) ::unlink(native.c_str());
+[[noreturn]] void RaiseWriteError(int code) {
+  throw platform::FileError(code, platform::FileOperation::kCreate, "WriteToOutputFile")
+      .Wrapped(7002, "WriteToOutputFile");
+}
+
+// An output file open for appending, written through the file-system seam;
+// every failure raises 7002 "WriteToOutputFile".
+class OutputFile {
+ public:
+  OutputFile(std::string_view path, bool exclusive) {
+    const std::string native = platform::ToNativePath(path);
+    if (native.empty()) RaiseWriteError(ENOENT);
+    if (const int rc = CurrentFileSystem().OpenForAppend(native, 0600, exclusive, descriptor_);
+        rc != 0) {
+      RaiseWriteError(rc);
+    }
+  }
+  ~OutputFile() {
+    if (descriptor_ >= 0) CurrentFileSystem().Close(descriptor_);
+  }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  void Append(std::string_view text) {
+    for (std::size_t from = 0; from < text.size();) {
+      const std::size_t end = SliceEnd(text, from);
+      const std::string bytes = OutputBytes(text.substr(from, end - from));
+      if (const int rc = CurrentFileSystem().Write(descriptor_, bytes.data(), bytes.size());
+          rc != 0) {
+        RaiseWriteError(rc);
+      }
+      from = end;
+    }
+  }
+
+  void Close() {
+    const int fd = descriptor_;
+    descriptor_ = -1;
+    if (const int rc = CurrentFileSystem().Close(fd); rc != 0) RaiseWriteError(rc);
+  }
+
+ private:
+  int descriptor_ = -1;
+};
+
+bool RegularFileExists(const std::string& path) {
+  FileStatus status;
+  return CurrentFileSystem().Status(platform::ToNativePath(path), false, status) == 0 &&
+         status.isRegular;
+}
+
+bool IsBlank(std::string_view text) {
+  return platform::text::Trim(text).empty();
 }
 
 }  // namespace
 
 void WriteToOutputFile(std::string_view path, std::string_view text) {
-  try {
-    const std::string native = platform::ToNativePath(path);
-    if (native.empty()) {
-      throw platform::FileError(ENOENT, platform::FileOperation::kCreate, "WriteToOutputFile");
-    }
-    const int fd =
-        ::open(native.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-      throw platform::FileError(errno, platform::FileOperation::kCreate, "WriteToOutputFile");
-    }
-    for (std::size_t from = 0; from < text.size();) {
-      const std::size_t end = SliceEnd(text, from);
-      const std::string bytes = platform::text::ToWindows1252(text.substr(from, end - from));
-      if (!WriteAll(fd, bytes)) {
-        const int code = errno;
-        ::close(fd);
-        throw platform::FileError(code, platform::FileOperation::kCreate, "WriteToOutputFile");
-      }
-      from = end;
-    }
-    if (::close(fd) != 0) {
-      throw platform::FileError(errno, platform::FileOperation::kCreate, "WriteToOutputFile");
-    }
-  } catch (const platform::Error& e) {
-    throw e.Wrapped(7002, "WriteToOutputFile");
-  }
+  OutputFile file(path, false);
+  file.Append(text);
+  file.Close();
 }
 
 std::string MakeValidFileName(std::string_view text) {
@@ -164,6 +178,12 @@ std::string MakeValidFileName(std::string_view text) {
 void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
                           const HostReleaseData& host, BatchState& batch) {
   std::string destination;
+  // The working file while it is this process's own: it is removed or kept
+  // when the finalisation fails.
+  std::string workingFile;
+  std::string fileName;
+  bool workingComplete = false;
+  bool delivered = false;
   try {
     if (documentStatus == nullptr) internal::RaiseNotPrepared("FinalizeBatchRelease");
     std::int32_t total = 0;
@@ -180,7 +200,6 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
     if (header == nullptr || header->empty() || !header->Exists("DOCTYPE")) return;
 
     LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing records to the file.");
-    std::string fileName;
     if (const tessel::NameValue* name = header->Item(std::string_view("_outputFileName"))) {
       fileName = name->Value();
     } else {
@@ -192,6 +211,9 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
       platform::Raise(platform::err::kInvalidProcedureCall, "FinalizeBatchRelease",
                       "The header values of the batch have no \"_outputDirectory\"");
     }
+    // A blank folder would put the file into the root of the file system
+    // (the path starts with the separator).
+    if (IsBlank(outputDirectory->Value())) internal::RaiseBlankOutputDirectory();
     batch.destinationDirectory = outputDirectory->Value();
     if (!DirectoryExists(batch.destinationDirectory))
       CreateDirectoryTree(batch.destinationDirectory);
@@ -201,14 +223,14 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
     fileName = MakeValidFileName(fileName);
 
     batch.workingDirectory = host.CustomProperties().Item("Working Directory").Value;
-    if (!batch.workingDirectory.empty()) {
-      if (!DirectoryExists(batch.workingDirectory)) CreateDirectoryTree(batch.workingDirectory);
-    } else {
-      batch.workingDirectory = LibraryDirectory();
-    }
+    if (IsBlank(batch.workingDirectory)) internal::RaiseBlankWorkingDirectory();
+    if (!DirectoryExists(batch.workingDirectory)) CreateDirectoryTree(batch.workingDirectory);
+    RemoveLeftoversOnce(batch.workingDirectory, false);
 
-    const std::string workingFile =
-        MakeFileNameUnique(batch.workingDirectory + "\\" + fileName, "_");
+    // The working file carries this process in its name: no lock is needed
+    // to keep it apart from other processes' files, and a later release
+    // recognises it as a leftover should this process be killed.
+    workingFile = batch.workingDirectory + "\\" + OwnedFileName(kWorkingKind, fileName);
     std::string workingFolder;
     std::string workingName;
     SplitPath(workingFile, workingFolder, workingName);
@@ -217,34 +239,35 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
     batch.workingFilePath = workingFile;
     batch.outputFileName = workingName;
 
-    const std::string& headerText = header->Value("DOCTYPE");
-    LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing header : ", headerText);
-    WriteToOutputFile(workingFile, headerText);
-    LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing Records String : ", batch.batchText);
-    WriteToOutputFile(workingFile, batch.batchText);
-    LogLine(1, 1, "[FinalizeBatchRelease][Exit]",
-            " Writing Records footer. total records : ", batch.recordCount);
-    if (const tessel::NameValue* footer = header->Item(std::string_view("Footer"))) {
-      WriteToOutputFile(workingFile, platform::text::Replace(footer->Value(), "_docCount",
-                                                             std::to_string(batch.recordCount)));
-    }
-
-    if (RegularFileExists(platform::ToNativePath(workingFile))) {
-      destination = MakeFileNameUnique(outputDirectory->Value() + "\\" + fileName, "_");
-      try {
-        CopyFileAtomically(workingFile, destination);
-      } catch (...) {
-        RemoveEmptyPlaceholder(destination);
-        throw;
+    {
+      OutputFile file(workingFile, true);
+      const std::string& headerText = header->Value("DOCTYPE");
+      LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing header : ", headerText);
+      file.Append(headerText);
+      LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing Records String : ", batch.batchText);
+      file.Append(batch.batchText);
+      LogLine(1, 1, "[FinalizeBatchRelease][Exit]",
+              " Writing Records footer. total records : ", batch.recordCount);
+      if (const tessel::NameValue* footer = header->Item(std::string_view("Footer"))) {
+        file.Append(platform::text::Replace(footer->Value(), "_docCount",
+                                            std::to_string(batch.recordCount)));
       }
+      file.Close();
+    }
+    workingComplete = true;
+
+    if (RegularFileExists(workingFile)) {
+      DeliverFile(workingFile, outputDirectory->Value() + "\\" + fileName, "_", &destination);
+      delivered = true;
       batch.outputFilesWritten.push_back(destination);
       LogLine(1, 1, "[FinalizeBatchRelease][Kill File]",
               " Attempting to delete file: ", workingFile);
-      const std::string nativeWorking = platform::ToNativePath(workingFile);
-      if (::unlink(nativeWorking.c_str()) != 0) {
-        throw platform::FileError(errno, platform::FileOperation::kOpen, "Kill");
+      if (const int rc = CurrentFileSystem().Remove(platform::ToNativePath(workingFile)); rc != 0) {
+        throw platform::FileError(rc, platform::FileOperation::kOpen, "Kill");
       }
-      LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Successfully Moved OutputFile: ", workingFile,
+      workingFile.clear();
+      LogLine(1, 1, "[FinalizeBatchRelease][Exit]",
+              " Successfully Moved OutputFile: ", batch.workingFilePath,
               ", Destination File: ", destination);
       batch.batchText.clear();
       batch.batchText.shrink_to_fit();
@@ -253,12 +276,31 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
     }
   } catch (const std::exception& caught) {
     const platform::Error e = internal::AsError(caught, "FinalizeBatchRelease");
+    std::string cause = e.Description();
+    if (!workingFile.empty()) {
+      if (workingComplete && !delivered) {
+        // The only copy of output that did not reach its folder: kept, under
+        // a name of the working folder that no later release removes.
+        try {
+          batch.workingFilePath =
+              KeepUnderFreeName(workingFile, batch.workingDirectory + "\\" + fileName, "_");
+          cause += ". The output file was not delivered; it is kept as " +
+                   platform::ToNativePath(batch.workingFilePath);
+        } catch (const std::exception&) {
+          cause += ". The output file was not delivered; it is left as " +
+                   platform::ToNativePath(workingFile);
+        }
+      } else {
+        // Half written (a full disk), or delivered already: nothing to keep.
+        CurrentFileSystem().Remove(platform::ToNativePath(workingFile));
+      }
+    }
     batch.batchText.clear();
     batch.batchText.shrink_to_fit();
     batch.recordCount = 0;
     throw platform::Error(
         7004, "CloseScript - FinalizeBatchRelease, OutputFile: " + batch.workingFilePath +
-                  ", Destination File: " + destination + " Error Description : " + e.Description());
+                  ", Destination File: " + destination + " Error Description : " + cause);
   }
 }
 

@@ -3,8 +3,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/error.h"
@@ -14,6 +17,7 @@
 #include "platform/text.h"
 #include "release/file_system_seam.h"
 #include "release/global_logger.h"
+#include "release/owned_files.h"
 
 namespace quillon {
 namespace {
@@ -26,13 +30,32 @@ constexpr unsigned kDirectoryMode = 0700;
 constexpr const char* kLockName = "folder.lock";
 constexpr const char* kProblemTitle = "Drive/Directory Problem";
 
+// The waiting policy a process starts with. Builds with test hooks take it
+// from QUILLON_TEST_LOCK_WAIT=<attempts>:<milliseconds>, so that the
+// crash-safety tests, which leave locks behind on purpose, need not wait 20
+// seconds for each.
+LockWaitPolicy InitialPolicy() {
+  LockWaitPolicy policy;
+#ifdef QUILLON_TEST_HOOKS
+  if (const char* wait = std::getenv("QUILLON_TEST_LOCK_WAIT")) {
+    int attempts = 0;
+    int sleep = 0;
+    if (std::sscanf(wait, "%d:%d", &attempts, &sleep) == 2 && attempts > 0 && sleep >= 0) {
+      policy.attempts = attempts;
+      policy.sleepMilliseconds = sleep;
+    }
+  }
+#endif
+  return policy;
+}
+
 std::atomic<int>& WaitAttempts() {
-  static std::atomic<int> attempts{LockWaitPolicy{}.attempts};
+  static std::atomic<int> attempts{InitialPolicy().attempts};
   return attempts;
 }
 
 std::atomic<int>& WaitSleep() {
-  static std::atomic<int> sleep{LockWaitPolicy{}.sleepMilliseconds};
+  static std::atomic<int> sleep{InitialPolicy().sleepMilliseconds};
   return sleep;
 }
 
@@ -268,15 +291,29 @@ std::string NewGuidString() {
   return std::string(text, 32);
 }
 
+namespace {
+[[noreturn]] void RaiseLockFailure(int rc, std::string_view folder) {
+  const platform::Error failure = platform::FileError(rc, FileOperation::kCreate, {});
+  throw platform::Error(failure.Number(),
+                        "ObtainLock: Can't obtain lock for folder " + std::string(folder),
+                        failure.Description());
+}
+}  // namespace
+
 void ObtainLock(std::string_view folder) {
   FileSystem& fs = CurrentFileSystem();
   const std::string lock = platform::ToNativePath(LockPath(folder));
   const LockWaitPolicy policy = GetLockWaitPolicy();
   for (int attempt = 1; attempt <= policy.attempts; ++attempt) {
-    if (fs.CreateExclusive(lock, kFileMode) == 0) {
+    const int rc = fs.CreateExclusive(lock, kFileMode);
+    if (rc == 0) {
       platform::SetHiddenAttribute(lock);
       return;
     }
+    // Only a lock file that is there (someone holds the lock) is worth
+    // waiting for. A missing folder, a path through a file, a name too long,
+    // a read-only or full file system never clear by waiting.
+    if (rc != EEXIST) RaiseLockFailure(rc, folder);
     platform::SleepMilliseconds(policy.sleepMilliseconds);
   }
   // The holder has had all that time: assume it died and take the lock over.
@@ -286,10 +323,7 @@ void ObtainLock(std::string_view folder) {
   }
   const int rc = fs.CreateExclusive(lock, kFileMode);
   if (rc == 0) return;
-  const platform::Error failure = platform::FileError(rc, FileOperation::kCreate, {});
-  throw platform::Error(failure.Number(),
-                        "ObtainLock: Can't obtain lock for folder " + std::string(folder),
-                        failure.Description());
+  RaiseLockFailure(rc, folder);
 }
 
 void ReleaseLock(std::string_view folder) {
@@ -297,7 +331,38 @@ void ReleaseLock(std::string_view folder) {
   if (rc != 0) RaiseFileError(rc, FileOperation::kOpen, "ReleaseLock");
 }
 
-std::string MakeFileNameUnique(std::string_view path, std::string_view delimiter) {
+namespace {
+
+constexpr const char* kDeliverSource = "DeliverFile";
+
+// Logs the failure of a name search as the design's unique-name routine
+// does, releases a lock still held (logging a failure of that too) and
+// returns the GUID-based fallback name.
+std::string FallBackToGuidName(std::string_view path, const std::string& folder, int step,
+                               const platform::Error& failure, bool locked) {
+  tessel::Logger& log = GlobalLogger();
+  log.LogError("MakeFileNameUnique", std::to_string(failure.HelpContext()),
+               "Error creating unique file name: " + std::string(path) + ", Error Number: " +
+                   std::to_string(failure.Number()) + ", Desc: " + failure.Description() +
+                   ", Error Line: " + std::to_string(step) + " sPath1:" + folder);
+  if (locked) {
+    try {
+      ReleaseLock(folder);
+    } catch (const platform::Error& e) {
+      log.LogError("ReleaseLock", std::to_string(e.HelpContext()), e.Description());
+    }
+  }
+  return GuidName(path);
+}
+
+platform::Error AsFileRoutineError(const std::exception& e, const char* source) {
+  if (const auto* error = dynamic_cast<const platform::Error*>(&e)) return *error;
+  return platform::Error(51, source, e.what());  // 51: internal error
+}
+
+// The search of MakeFileNameUnique, with or without the placeholder that
+// reserves the name.
+std::string UniqueName(std::string_view path, std::string_view delimiter, bool reserve) {
   std::string folder;
   bool locked = false;
   int step = 1;
@@ -316,41 +381,209 @@ std::string MakeFileNameUnique(std::string_view path, std::string_view delimiter
     }
 
     step = 3;
-    if (const int rc =
-            CurrentFileSystem().CreateExclusive(platform::ToNativePath(candidate), kFileMode);
-        rc != 0) {
-      RaiseFileError(rc, FileOperation::kCreate, "MakeFileNameUnique");
+    if (reserve) {
+      if (const int rc =
+              CurrentFileSystem().CreateExclusive(platform::ToNativePath(candidate), kFileMode);
+          rc != 0) {
+        RaiseFileError(rc, FileOperation::kCreate, "MakeFileNameUnique");
+      }
     }
 
     step = 4;
-    ReleaseLock(folder);
     locked = false;
+    try {
+      ReleaseLock(folder);
+    } catch (const platform::Error& e) {
+      // The name is reserved on disk: it stays the answer. (Another process
+      // that took a stale lock over may have deleted the lock file already.)
+      GlobalLogger().LogError("ReleaseLock", std::to_string(e.HelpContext()), e.Description());
+    }
     return candidate;
-  } catch (const platform::Error& e) {
-    failure = e;
   } catch (const std::exception& e) {
-    failure = platform::Error(51, "MakeFileNameUnique", e.what());  // 51: internal error
+    failure = AsFileRoutineError(e, "MakeFileNameUnique");
   } catch (...) {
     failure = platform::Error(51, "MakeFileNameUnique", "Internal error");
   }
-
   try {
-    tessel::Logger& log = GlobalLogger();
-    log.LogError("MakeFileNameUnique", std::to_string(failure->HelpContext()),
-                 "Error creating unique file name: " + std::string(path) + ", Error Number: " +
-                     std::to_string(failure->Number()) + ", Desc: " + failure->Description() +
-                     ", Error Line: " + std::to_string(step) + " sPath1:" + folder);
-    if (locked) {
-      try {
-        ReleaseLock(folder);
-      } catch (const platform::Error& e) {
-        log.LogError("ReleaseLock", std::to_string(e.HelpContext()), e.Description());
-      }
-    }
-    return GuidName(path);
+    return FallBackToGuidName(path, folder, step, *failure, locked);
   } catch (...) {
     return {};  // out of memory while composing the fallback
   }
+}
+
+// Where a file system answers a hard link with one of these, it has none
+// (some SMB mounts, FAT) or the two names lie on different mounts.
+bool HardLinkRefused(int rc) {
+  return rc == EPERM || rc == EOPNOTSUPP || rc == ENOSYS || rc == EXDEV;
+}
+
+// The last name that this process published for each wanted name. In a
+// folder where one name repeats (one file per document) the next free name
+// lies just after it: walking the whole series from the wanted name for
+// every file would cost n status calls for the n-th file.
+struct SeriesEnd {
+  std::string candidate;
+  std::string extension;
+};
+std::mutex seriesMutex;
+std::unordered_map<std::string, SeriesEnd>& SeriesEnds() {
+  static std::unordered_map<std::string, SeriesEnd> ends;
+  return ends;
+}
+
+// Publishes `source` (native path of a complete file in the folder of
+// `wanted`) under the first free name of the series of `wanted`, while the
+// folder lock is held. Raises on failure, leaving `source` where it was.
+std::string PublishUnderLock(const std::string& source, const std::string& folder,
+                             std::string_view wanted, std::string_view delimiter) {
+  FileSystem& fs = CurrentFileSystem();
+  const std::string key = std::string(wanted) + '\n' + std::string(delimiter);
+  SeriesEnd known;
+  {
+    std::lock_guard<std::mutex> guard(seriesMutex);
+    const auto it = SeriesEnds().find(key);
+    if (it != SeriesEnds().end()) known = it->second;
+  }
+
+  std::string candidate(wanted);
+  std::string extension;
+  if (FileExists(candidate, kDeliverSource)) {
+    // The wanted name is taken; when the last name this process took is
+    // still there, the series is taken up to it.
+    if (!known.candidate.empty() && known.candidate != candidate &&
+        FileExists(known.candidate, kDeliverSource)) {
+      candidate = known.candidate;
+      extension = known.extension;
+    }
+    do {
+      candidate = NextCandidate(candidate, delimiter, extension);
+    } while (FileExists(candidate, kDeliverSource));
+  }
+
+  // Where hard links are refused, the file waits under a "pending" marker
+  // that names (by hash) the placeholder it is about to fill, so that a
+  // later release can remove a placeholder left empty by a killed process.
+  // On a failure the file goes back to its own name.
+  struct Marker {
+    FileSystem& fs;
+    const std::string& source;
+    std::string path;
+    ~Marker() {
+      if (!path.empty() && fs.Rename(path, source) != 0) fs.Remove(path);
+    }
+  } marker{fs, source, {}};
+  constexpr int kMostRaces = 1000;
+  for (int race = 0;; ++race) {
+    const std::string target = platform::ToNativePath(candidate);
+    if (target.empty()) RaiseFileError(ENOENT, FileOperation::kCreate, kDeliverSource);
+    int rc = marker.path.empty() ? fs.Link(source, target) : EPERM;
+    if (rc == EEXIST) {
+      // Over NFS a retransmitted link can answer EEXIST although the first
+      // transmission made it: then the file has two names now.
+      FileStatus status;
+      if (fs.Status(source, false, status) == 0 && status.links > 1) rc = 0;
+    }
+    if (rc == 0) break;
+    if (rc != EEXIST && !HardLinkRefused(rc)) {
+      RaiseFileError(rc, FileOperation::kCreate, kDeliverSource);
+    }
+    if (rc != EEXIST) {
+      std::string name;
+      std::string ignored;
+      SplitWanted(candidate, ignored, name);
+      const std::string next = folder + OwnedFileName(kPendingKind, NameHash(name));
+      const std::string nativeNext = platform::ToNativePath(next);
+      rc = fs.Rename(marker.path.empty() ? source : marker.path, nativeNext);
+      if (rc != 0) RaiseFileError(rc, FileOperation::kCreate, kDeliverSource);
+      marker.path = nativeNext;
+      rc = fs.CreateExclusive(target, kFileMode);
+      if (rc == 0) {
+        // The name is reserved; the placeholder is empty only until this
+        // rename puts the whole file in its place.
+        rc = fs.Rename(marker.path, target);
+        if (rc != 0) {
+          fs.Remove(target);
+          RaiseFileError(rc, FileOperation::kCreate, kDeliverSource);
+        }
+        marker.path.clear();
+        break;
+      }
+      if (rc != EEXIST) RaiseFileError(rc, FileOperation::kCreate, kDeliverSource);
+    }
+    // Someone without the lock (a stale lock taken over at the same moment)
+    // took the name first: the next one.
+    if (race == kMostRaces) RaiseFileError(EEXIST, FileOperation::kCreate, kDeliverSource);
+    do {
+      candidate = NextCandidate(candidate, delimiter, extension);
+    } while (FileExists(candidate, kDeliverSource));
+  }
+
+  std::lock_guard<std::mutex> guard(seriesMutex);
+  auto& ends = SeriesEnds();
+  if (ends.size() > 4096) ends.clear();
+  ends[key] = SeriesEnd{candidate, extension};
+  return candidate;
+}
+
+// Publishes `source` (native, complete, in the folder of `wanted`) under a
+// free name chosen under the folder lock; on a failure of the lock or the
+// search, under the GUID-based fallback name, as MakeFileNameUnique would
+// name it. The chosen name goes to *chosen as soon as it is known.
+std::string PublishInFolder(const std::string& source, std::string_view wanted,
+                            std::string_view delimiter, std::string* chosen) {
+  FileSystem& fs = CurrentFileSystem();
+  std::string folder;
+  bool locked = false;
+  int step = 1;
+  std::optional<platform::Error> failure;
+  try {
+    std::string name;
+    SplitWanted(wanted, folder, name);
+    ObtainLock(folder);
+    locked = true;
+    // Leftovers of killed releases: with the lock held, no live process is
+    // between reserving and filling a name.
+    RemoveLeftoversOnce(folder, true);
+
+    step = 2;
+    const std::string published = PublishUnderLock(source, folder, wanted, delimiter);
+    if (chosen != nullptr) *chosen = published;
+
+    step = 4;
+    locked = false;
+    try {
+      ReleaseLock(folder);
+    } catch (const platform::Error& e) {
+      // The file is in place under its name: a lock file that someone else
+      // already deleted changes nothing about that.
+      GlobalLogger().LogError("ReleaseLock", std::to_string(e.HelpContext()), e.Description());
+    }
+    return published;
+  } catch (const std::exception& e) {
+    failure = AsFileRoutineError(e, kDeliverSource);
+  } catch (...) {
+    failure = platform::Error(51, kDeliverSource, "Internal error");
+  }
+
+  const std::string guid = FallBackToGuidName(wanted, folder, step, *failure, locked);
+  if (chosen != nullptr) *chosen = guid;
+  const std::string target = platform::ToNativePath(guid);
+  if (target.empty()) RaiseFileError(ENOENT, FileOperation::kCreate, kDeliverSource);
+  int rc = fs.Link(source, target);
+  // Without hard links: a GUID name is never anybody else's.
+  if (HardLinkRefused(rc)) rc = fs.Rename(source, target);
+  if (rc != 0) RaiseFileError(rc, FileOperation::kCreate, kDeliverSource);
+  return guid;
+}
+
+}  // namespace
+
+std::string MakeFileNameUnique(std::string_view path, std::string_view delimiter) {
+  return UniqueName(path, delimiter, true);
+}
+
+std::string ChooseFileName(std::string_view path, std::string_view delimiter) {
+  return UniqueName(path, delimiter, false);
 }
 
 bool VerifyDirectoryName(std::string_view path, bool offerToCreate) {
@@ -418,29 +651,43 @@ void ResetLockWaitPolicy() {
   SetLockWaitPolicy(defaults.attempts, defaults.sleepMilliseconds);
 }
 
-void CopyFileAtomically(std::string_view from, std::string_view to) {
-  constexpr const char* kSource = "CopyFileAtomically";
+std::string DeliverFile(std::string_view from, std::string_view wanted, std::string_view delimiter,
+                        std::string* chosen) {
   FileSystem& fs = CurrentFileSystem();
   std::string folder;
   std::string name;
-  SplitWanted(to, folder, name);
-  const std::string guid = NewGuidString();
-  if (guid.empty()) RaiseFileError(EIO, FileOperation::kCreate, kSource);
-  const std::string temporary = platform::ToNativePath(folder + ".quillon-" + guid + ".tmp");
+  SplitWanted(wanted, folder, name);
   const std::string nativeFrom = platform::ToNativePath(from);
-  const std::string nativeTo = platform::ToNativePath(to);
-  if (nativeTo.empty()) RaiseFileError(ENOENT, FileOperation::kCreate, kSource);
+  const std::string temporary = platform::ToNativePath(folder + OwnedFileName(kTemporaryKind));
 
+  // The whole file, on disk, under a hidden name of this process first.
   if (const int rc = fs.CopyToNew(nativeFrom, temporary); rc != 0) {
-    // Which side failed decides between "File not found" and "Path not found".
-    quillon::FileStatus status;
+    // The name it would have had, chosen as ever, for the report.
+    if (chosen != nullptr) *chosen = ChooseFileName(wanted, delimiter);
+    FileStatus status;
     const bool sourceMissing = fs.Status(nativeFrom, true, status) != 0;
-    RaiseFileError(rc, sourceMissing ? FileOperation::kOpen : FileOperation::kCreate, kSource);
+    RaiseFileError(rc, sourceMissing ? FileOperation::kOpen : FileOperation::kCreate,
+                   kDeliverSource);
   }
-  if (const int rc = fs.Rename(temporary, nativeTo); rc != 0) {
+  try {
+    const std::string published = PublishInFolder(temporary, wanted, delimiter, chosen);
+    // The second name of the published file (where a link made it), or
+    // nothing at all (where the file itself was renamed).
     fs.Remove(temporary);
-    RaiseFileError(rc, FileOperation::kCreate, kSource);
+    return published;
+  } catch (...) {
+    fs.Remove(temporary);
+    throw;
   }
+}
+
+std::string KeepUnderFreeName(std::string_view file, std::string_view wanted,
+                              std::string_view delimiter) {
+  FileSystem& fs = CurrentFileSystem();
+  const std::string native = platform::ToNativePath(file);
+  const std::string kept = PublishInFolder(native, wanted, delimiter, nullptr);
+  fs.Remove(native);
+  return kept;
 }
 
 }  // namespace quillon

@@ -59,11 +59,13 @@ QUILLON_API bool IsAllDigits(std::string_view text);
 QUILLON_API std::string NewGuidString();
 
 // Takes the lock of a folder by creating folder + "\folder.lock" exclusively.
-// While another process holds it, waits (by default 100 attempts, 200 ms
-// apart, see SetLockWaitPolicy), then assumes the holder has died and takes
-// the lock over. Raises when even that fails: number of the creation failure,
-// source "ObtainLock: Can't obtain lock for folder " + folder. An empty folder
-// means the current directory.
+// While another process holds it (the lock file is there), waits (by default
+// 100 attempts, 200 ms apart, see SetLockWaitPolicy), then assumes the holder
+// has died and takes the lock over. Any other failure to create the lock file
+// (missing folder, a file in the path, a name too long, no permission, a full
+// disk) cannot clear by waiting and is raised at once. Raises with the number
+// and description of the creation failure, source "ObtainLock: Can't obtain
+// lock for folder " + folder. An empty folder means the current directory.
 QUILLON_API void ObtainLock(std::string_view folder);
 // Deletes the lock file; a failure is raised to the caller.
 QUILLON_API void ReleaseLock(std::string_view folder);
@@ -73,8 +75,13 @@ QUILLON_API void ReleaseLock(std::string_view folder);
 // for out.txt yield out.txt, out_1.txt, ... out_100.txt, out_100_1.txt, ...
 // Never raises: on any failure one error entry goes to GlobalLogger() and the
 // result is folder + base + "_" + NewGuidString() + extension, which is NOT
-// reserved on disk.
+// reserved on disk. A failure to delete the lock file after the placeholder
+// was made is logged ("ReleaseLock") and the reserved name stays the result.
 QUILLON_API std::string MakeFileNameUnique(std::string_view path, std::string_view delimiter);
+
+// The name MakeFileNameUnique would give, chosen under the lock the same way,
+// but without reserving it (nothing is created). Never raises.
+QUILLON_API std::string ChooseFileName(std::string_view path, std::string_view delimiter);
 
 // Validates a directory typed in by an administrator; true when usable.
 // A missing directory may be created after asking ("Drive/Directory Problem",
@@ -97,14 +104,35 @@ QUILLON_API LockWaitPolicy GetLockWaitPolicy();
 // Back to 100 x 200 ms.
 QUILLON_API void ResetLockWaitPolicy();
 
-// Copies `from` to `to` so that `to` appears whole or not at all: the data go
-// into a new temporary file (0600, ".quillon-<GUID>.tmp") in the folder of
-// `to`, are flushed to disk, and the temporary file is then renamed over `to`
-// (which may exist, e.g. as the placeholder that MakeFileNameUnique reserved;
-// a symbolic link there is replaced, never followed). On any failure the
-// temporary file is removed and a platform::Error is raised with source
-// "CopyFileAtomically" (53 "File not found" when `from` is missing, otherwise
-// the number of the failing operation); `to` is then left as it was.
-QUILLON_API void CopyFileAtomically(std::string_view from, std::string_view to);
+// Delivers the finished file `from` into the folder of `wanted`, so that it
+// appears there under its final name complete or not at all, also when the
+// process is killed at any moment:
+//   1. the bytes are copied into a hidden file of this process in that folder
+//      (OwnedFileName, kind "tmp"; 0600) and flushed to disk;
+//   2. under the folder lock the free name is chosen exactly as
+//      MakeFileNameUnique chooses it (the counter series of `wanted`) and the
+//      copy gets it as a second name with a hard link, which fails rather
+//      than replace anything (atomic on local file systems and NFS); a name
+//      that someone took without the lock is skipped. Where the file system
+//      refuses hard links, an empty placeholder reserves the name and the
+//      copy is renamed onto it at once (see docs/paths-and-locks.md);
+//   3. the lock is released (a failure to delete the lock file is logged and
+//      changes nothing) and the hidden name removed.
+// Leftovers of killed releases in the folder are removed under the lock
+// (RemoveLeftoversOnce). When the lock or the search fails, the file gets the
+// GUID-based name of MakeFileNameUnique, with its error entry in the log.
+// Returns the path published. Raises a platform::Error with source
+// "DeliverFile" (53 "File not found" when `from` is missing, otherwise the
+// number of the failing operation, e.g. 76 "Path not found", 61 "Disk full");
+// then nothing is left in the folder, and *chosen (when given) holds the name
+// the file was, or would have been, given.
+QUILLON_API std::string DeliverFile(std::string_view from, std::string_view wanted,
+                                    std::string_view delimiter, std::string* chosen = nullptr);
+
+// Moves `file` to a free name of the series of `wanted` in its own folder (a
+// working file that must outlive the process), chosen as DeliverFile does.
+// Returns the new path; raises like DeliverFile.
+QUILLON_API std::string KeepUnderFreeName(std::string_view file, std::string_view wanted,
+                                          std::string_view delimiter);
 
 }  // namespace quillon

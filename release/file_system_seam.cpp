@@ -1,15 +1,55 @@
 #include "release/file_system_seam.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace quillon {
 namespace {
+
+#ifdef QUILLON_TEST_HOOKS
+// The fault-injection settings of the environment (see the header), read on
+// first use.
+struct TestHooks {
+  long crashAt = 0;
+  bool noHardLinks = false;
+  std::atomic<long> calls{0};
+
+  TestHooks() {
+    if (const char* at = std::getenv("QUILLON_TEST_CRASH_AT")) crashAt = std::atol(at);
+    if (const char* links = std::getenv("QUILLON_TEST_HARD_LINKS")) {
+      noHardLinks = std::strcmp(links, "off") == 0;
+    }
+  }
+};
+
+TestHooks& Hooks() {
+  static TestHooks hooks;
+  return hooks;
+}
+
+// Every call of the real file system passes here first.
+void Step() noexcept {
+  TestHooks& hooks = Hooks();
+  if (hooks.crashAt > 0 && ++hooks.calls == hooks.crashAt) ::kill(::getpid(), SIGKILL);
+}
+bool HardLinksRefused() noexcept {
+  return Hooks().noHardLinks;
+}
+#else
+void Step() noexcept {}
+bool HardLinksRefused() noexcept {
+  return false;
+}
+#endif
 
 int OpenNew(const std::string& path, unsigned mode, int extraFlags) {
   // O_EXCL with O_CREAT also refuses a symbolic link at the path (even a
@@ -41,6 +81,7 @@ int WriteAll(int fd, const char* data, std::size_t size) {
 FileSystem::~FileSystem() = default;
 
 int PosixFileSystem::CreateExclusive(const std::string& path, unsigned mode) {
+  Step();
   if (path.empty()) return ENOENT;
   const int fd = OpenNew(path, mode, O_WRONLY);
   if (fd < 0) return errno;
@@ -48,16 +89,19 @@ int PosixFileSystem::CreateExclusive(const std::string& path, unsigned mode) {
 }
 
 int PosixFileSystem::Remove(const std::string& path) {
+  Step();
   if (path.empty()) return ENOENT;
   return ::unlink(path.c_str()) == 0 ? 0 : errno;
 }
 
 int PosixFileSystem::Rename(const std::string& from, const std::string& to) {
+  Step();
   if (from.empty() || to.empty()) return ENOENT;
   return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 int PosixFileSystem::CopyToNew(const std::string& from, const std::string& to) {
+  Step();
   if (from.empty() || to.empty()) return ENOENT;
   // O_NONBLOCK: a FIFO planted as the source must not hang the copy; it has
   // no effect on reading a regular file.
@@ -102,6 +146,7 @@ int PosixFileSystem::CopyToNew(const std::string& from, const std::string& to) {
 }
 
 int PosixFileSystem::Status(const std::string& path, bool followLinks, FileStatus& out) {
+  Step();
   out = FileStatus{};
   if (path.empty()) return ENOENT;
   struct stat st {};
@@ -110,20 +155,88 @@ int PosixFileSystem::Status(const std::string& path, bool followLinks, FileStatu
   out.isDirectory = S_ISDIR(st.st_mode);
   out.isRegular = S_ISREG(st.st_mode);
   out.isSymlink = S_ISLNK(st.st_mode);
+  out.size = static_cast<std::int64_t>(st.st_size);
+  out.links = static_cast<std::uint64_t>(st.st_nlink);
   return 0;
 }
 
 int PosixFileSystem::MakeDirectory(const std::string& path, unsigned mode) {
+  Step();
   if (path.empty()) return ENOENT;
   return ::mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : errno;
 }
 
 int PosixFileSystem::CanEnterDirectory(const std::string& path) {
+  Step();
   if (path.empty()) return ENOENT;
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return errno;
   if (!S_ISDIR(st.st_mode)) return ENOTDIR;
   return ::access(path.c_str(), X_OK) == 0 ? 0 : errno;
+}
+
+int PosixFileSystem::Link(const std::string& from, const std::string& to) {
+  Step();
+  if (from.empty() || to.empty()) return ENOENT;
+  if (HardLinksRefused()) return EPERM;
+  // linkat without AT_SYMLINK_FOLLOW links a symbolic link itself, never
+  // its target.
+  return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 0) == 0 ? 0 : errno;
+}
+
+int PosixFileSystem::List(const std::string& directory, std::vector<std::string>& names) {
+  Step();
+  names.clear();
+  if (directory.empty()) return ENOENT;
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) return errno;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (entry == nullptr) break;
+    const char* name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    names.emplace_back(name);
+  }
+  const int error = errno;
+  ::closedir(dir);
+  return error;
+}
+
+int PosixFileSystem::OpenForAppend(const std::string& path, unsigned mode, bool exclusive,
+                                   int& descriptor) {
+  Step();
+  descriptor = -1;
+  if (path.empty()) return ENOENT;
+  // O_NONBLOCK: a FIFO planted under the name must not hang the release; it
+  // makes no difference to a regular file.
+  const int flags = O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
+                    (exclusive ? O_EXCL : 0);
+  const int fd = ::open(path.c_str(), flags, static_cast<mode_t>(mode));
+  if (fd < 0) return errno;
+  struct stat st {};
+  int error = 0;
+  if (::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  }
+  if (error != 0) {
+    ::close(fd);
+    return error;
+  }
+  descriptor = fd;
+  return 0;
+}
+
+int PosixFileSystem::Write(int descriptor, const char* data, std::size_t size) {
+  Step();
+  return WriteAll(descriptor, data, size);
+}
+
+int PosixFileSystem::Close(int descriptor) {
+  Step();
+  return CloseChecked(descriptor);
 }
 
 namespace {

@@ -1,8 +1,8 @@
-// The file-system calls of the file routines that can fail, behind one small
-// replaceable interface, so that tests can inject a held lock, a failed
-// delete, a full disk or a read-only folder without touching the real file
-// system (and independently of running as root, which ignores permission
-// bits).
+// The file-system calls of the file routines and of the output file that can
+// fail, behind one small replaceable interface, so that tests can inject a
+// held lock, a failed delete, a full disk, a file system without hard links
+// or a read-only folder without touching the real file system (and
+// independently of running as root, which ignores permission bits).
 //
 // Every member takes NATIVE paths (platform::ToNativePath has been applied)
 // and returns 0 on success or an errno value; none of them raises. An empty
@@ -15,9 +15,20 @@
 //   } fs;
 //   quillon::ScopedFileSystem use(fs);
 //   ...  // ReleaseLock now fails with "Permission denied"
+//
+// Fault injection in whole processes: in a build with QUILLON_TEST_HOOKS
+// (the default when the tests are built) the real file system reads two
+// environment variables once, for the crash-safety tests that run the
+// `quillon` command:
+//   QUILLON_TEST_CRASH_AT=N      the process kills itself (SIGKILL) on its
+//                                N-th file-system call, before making it
+//   QUILLON_TEST_HARD_LINKS=off  Link fails with EPERM, as on a share that
+//                                has no hard links
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "quillon_export.h"
 
@@ -27,6 +38,8 @@ struct FileStatus {
   bool isDirectory = false;
   bool isRegular = false;
   bool isSymlink = false;  // only reported when links are not followed
+  std::int64_t size = 0;
+  std::uint64_t links = 0;  // number of names of the file (hard links)
 };
 
 class QUILLON_API FileSystem {
@@ -53,6 +66,21 @@ class QUILLON_API FileSystem {
   // Whether a directory may be entered (searched), as a change into it would
   // check; 0 when it may.
   virtual int CanEnterDirectory(const std::string& path) = 0;
+  // Gives the file `from` the second name `to` (a hard link), failing with
+  // EEXIST when anything is there. Where the file system has no hard links
+  // the answer is EPERM, EOPNOTSUPP, ENOSYS or EXDEV.
+  virtual int Link(const std::string& from, const std::string& to) = 0;
+  // The names of the entries of a directory, "." and ".." left out.
+  virtual int List(const std::string& directory, std::vector<std::string>& names) = 0;
+  // Opens a file for appending (creating it with `mode` when missing; with
+  // `exclusive`, only a new file). A symbolic link is never followed. On
+  // success `descriptor` is the open file.
+  virtual int OpenForAppend(const std::string& path, unsigned mode, bool exclusive,
+                            int& descriptor) = 0;
+  // Writes all `size` bytes to an open file.
+  virtual int Write(int descriptor, const char* data, std::size_t size) = 0;
+  // Closes an open file; a failure means the data may not have been written.
+  virtual int Close(int descriptor) = 0;
 };
 
 // The real file system. Public so that a test double can derive from it and
@@ -66,6 +94,12 @@ class QUILLON_API PosixFileSystem : public FileSystem {
   int Status(const std::string& path, bool followLinks, FileStatus& out) override;
   int MakeDirectory(const std::string& path, unsigned mode) override;
   int CanEnterDirectory(const std::string& path) override;
+  int Link(const std::string& from, const std::string& to) override;
+  int List(const std::string& directory, std::vector<std::string>& names) override;
+  int OpenForAppend(const std::string& path, unsigned mode, bool exclusive,
+                    int& descriptor) override;
+  int Write(int descriptor, const char* data, std::size_t size) override;
+  int Close(int descriptor) override;
 };
 
 // The file system in use (the real one unless replaced).

@@ -20,6 +20,19 @@ inline constexpr int kObjectNotSet = 91;
                         "preparation failed");
 }
 
+// Folders that are empty or only blanks never stand for the current folder
+// or the root of the file system: they are errors under the number of the
+// check that meets them.
+[[noreturn]] inline void RaiseBlankOutputDirectory() {
+  throw platform::Error(6500, "ReleaseDoc",
+                        "The ouput directory is undefined: \"_outputDirectory\" is empty");
+}
+[[noreturn]] inline void RaiseBlankWorkingDirectory() {
+  throw platform::Error(6000, "Check Directory Access",
+                        "The working directory is undefined: the custom property \"Working "
+                        "Directory\" is empty");
+}
+
 // Any exception as the system's error type, so that host-facing operations
 // report everything the same way.
 inline platform::Error AsError(const std::exception& e, const std::string& source) {

@@ -5,6 +5,7 @@
 
 #include "platform/error.h"
 #include "platform/os_services.h"
+#include "platform/text.h"
 #include "release/batch_output.h"
 #include "release/custom_properties.h"
 #include "release/file_routines.h"
@@ -32,6 +33,10 @@ struct FlushLogOnReturn {
   FlushLogOnReturn& operator=(const FlushLogOnReturn&) = delete;
   ~FlushLogOnReturn() { GlobalLogger().Flush(); }
 };
+
+bool IsBlank(std::string_view text) {
+  return platform::text::Trim(text).empty();
+}
 
 }  // namespace
 
@@ -140,6 +145,13 @@ void ReleaseScript::PrepareRun() {
     const bool enabled =
         TextToBoolean(GetCustomPropertyValue(host.CustomProperties(), "Enable Logging"));
     if (enabled) {
+      // An empty folder would put the log into the current folder (or, as
+      // "\\", the root).
+      if (IsBlank(logDirectory)) {
+        throw platform::Error(6802, "CreateDirectory in PrepareEDI",
+                              "Can't create the log directory - " + logDirectory +
+                                  ": the custom property \"Logging Directory\" is empty");
+      }
       if (!HasDirectoryAccess(logDirectory) && !CreateDirectoryTree(logDirectory)) {
         throw platform::Error(6802, "CreateDirectory in PrepareEDI",
                               "Can't create the log directory - " + logDirectory);
@@ -208,6 +220,7 @@ std::int32_t ReleaseScript::ReleaseDoc() {
       LogLine(2, 1, "HvoRelease.ReleaseDoc: field values after the released setup options: ",
               currentFields_->ToString(";", "="));
     }
+    if (IsBlank(workingDirectory)) internal::RaiseBlankWorkingDirectory();
     EnsureWritableDirectory(workingDirectory);
 
     // The record stage: from here on the document changes the batch.
@@ -249,6 +262,7 @@ std::int32_t ReleaseScript::ReleaseDoc() {
     if (outputDirectory == nullptr) {
       throw platform::Error(6500, "ReleaseDoc", "The ouput directory is undefined");
     }
+    if (IsBlank(outputDirectory->Value())) internal::RaiseBlankOutputDirectory();
     EnsureWritableDirectory(outputDirectory->Value());
 
     if (mode == kOneEdiPerDocument) {

@@ -2,12 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "fake_release_data.h"
 #include "release/batch_state.h"
 #include "release/file_routines.h"
+#include "release/file_routines_test_support.h"
 #include "release/file_system_seam.h"
+#include "release/owned_files.h"
 #include "release_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -51,6 +55,28 @@ TEST(WriteToOutputFile, AppendsSingleByteTextWithoutLineEnds) {
   struct stat info {};
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);  // claim data: owner only
+}
+
+TEST(WriteToOutputFile, ControlCharactersBecomeQuestionMarks) {
+  // What a field value brings along (a NUL, ESC or BEL typed or scanned into
+  // a form) must not reach the receiver raw; tab and line ends are the
+  // mappings' own layout.
+  struct Row {
+    int line;
+    std::string in;
+    std::string out;
+  } rows[] = {
+      {__LINE__, std::string("A\0B", 3), "A?B"},
+      {__LINE__, "ESC\x1b[0m BEL\x07 VT\x0b FF\x0c US\x1f", "ESC?[0m BEL? VT? FF? US?"},
+      {__LINE__, "TAB\t LF\n CR\r", "TAB\t LF\n CR\r"},
+      {__LINE__, "DEL\x7f \xc2\x85", "DEL\x7f ?"},  // DEL is no C0 character; U+0085 has no byte
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    TempDir dir;
+    quillon::WriteToOutputFile(dir.Child("out.txt"), row.in);
+    EXPECT_EQ(ReadFile(dir.Child("out.txt")), row.out);
+  }
 }
 
 TEST(WriteToOutputFile, LargeTextKeepsCharactersAcrossSlices) {
@@ -207,6 +233,12 @@ TEST(AppendRecordToBatch, MissingOutputStringIs112WrappedIn506) {
   EXPECT_EQ(batch.batchText, "kept~");
 }
 
+// A working file of this process for the wanted name `label`.
+bool IsOwnWorkingFile(const std::string& name, const std::string& label) {
+  const std::optional<quillon::OwnedFile> owned = quillon::ParseOwnedFileName(name);
+  return owned && quillon::IsOwnFile(*owned) && owned->kind == "work" && owned->label == label;
+}
+
 // A batch state with a filled header set, ready to finalise.
 struct Finalising {
   TempDir dir;
@@ -251,8 +283,9 @@ TEST(FinalizeBatchRelease, WritesHeaderRecordsFooterAndMovesTheFile) {
   EXPECT_FALSE(f.batch.headerSet->Exists("DOCTYPE"));
   EXPECT_TRUE(f.batch.headerSet->Exists("_outputDirectory"));  // other entries stay
   EXPECT_EQ(f.batch.destinationDirectory, f.out + "\\");
-  EXPECT_EQ(f.batch.outputFileName, "claims_1.txt");
-  EXPECT_EQ(f.batch.workingFilePath, f.work + "\\claims_1.txt");
+  // The working file was this process's own, named after it.
+  EXPECT_TRUE(IsOwnWorkingFile(f.batch.outputFileName, "claims_1.txt")) << f.batch.outputFileName;
+  EXPECT_EQ(f.batch.workingFilePath, f.work + "\\" + f.batch.outputFileName);
 }
 
 TEST(FinalizeBatchRelease, NeverOverwritesAnExistingOutputFile) {
@@ -318,7 +351,8 @@ TEST(FinalizeBatchRelease, LogsTheStatusLineAndTheSteps) {
   for (int id = 1; id <= 5; ++id) f.AddStatus(id, id != 4);
   f.Finalize();
   const auto lines = log.Lines();
-  const std::string working = f.work + "\\claims_1.txt";
+  const std::string working = f.batch.workingFilePath;
+  EXPECT_TRUE(IsOwnWorkingFile(f.batch.outputFileName, "claims_1.txt")) << working;
   const std::string destination = f.out + "\\claims_1.txt";
   const std::vector<std::string> expected = {
       "[FinalizeBatchRelease][Status]Batch Name: Batch A, Doc Class Name: CMS1500, Total Docs=5, "
@@ -348,10 +382,18 @@ TEST(FinalizeBatchRelease, FailuresAre7004AndDropTheBatchText) {
   struct Row {
     int line;
     int fault;  // 0 no "_outputDirectory", 1 no "Working Directory", 2 output dir is a file,
-                // 3 working dir is a file
+                // 3 working dir is a file, 4 blank "_outputDirectory", 5 empty and 6 blank
+                // "Working Directory"
     std::string sourceStart;
     std::string cause;
   } rows[] = {
+      // Blank folders are never the root or the current folder.
+      {__LINE__, 4, "CloseScript - FinalizeBatchRelease, OutputFile: , Destination File:  Error",
+       "The ouput directory is undefined: \"_outputDirectory\" is empty"},
+      {__LINE__, 5, "CloseScript - FinalizeBatchRelease, OutputFile: , Destination File:  Error",
+       "The working directory is undefined: the custom property \"Working Directory\" is empty"},
+      {__LINE__, 6, "CloseScript - FinalizeBatchRelease, OutputFile: , Destination File:  Error",
+       "The working directory is undefined: the custom property \"Working Directory\" is empty"},
       {__LINE__, 0, "CloseScript - FinalizeBatchRelease, OutputFile: , Destination File:  Error",
        "The header values of the batch have no \"_outputDirectory\""},
       {__LINE__, 1, "CloseScript - FinalizeBatchRelease, OutputFile: , Destination File:  Error",
@@ -366,10 +408,16 @@ TEST(FinalizeBatchRelease, FailuresAre7004AndDropTheBatchText) {
     if (row.fault == 1) f.host.properties.Erase("Working Directory");
     if (row.fault == 2) f.dir.Write("out", "a file where the folder should be");
     if (row.fault == 3) f.dir.Write("work", "a file where the folder should be");
+    if (row.fault == 4) f.batch.headerSet->Add("_outputDirectory", " ");
+    if (row.fault == 5) f.host.properties.Set("Working Directory", "");
+    if (row.fault == 6) f.host.properties.Set("Working Directory", "  ");
+    const std::vector<std::string> here = FilesIn(".");
+    std::string e7004;
     try {
       f.Finalize();
       FAIL() << "expected 7004";
     } catch (const platform::Error& e) {
+      e7004 = e.Source();
       EXPECT_EQ(e.Number(), 7004);
       EXPECT_EQ(e.Description(), "Application-defined or object-defined error");
       EXPECT_EQ(e.Source().rfind(row.sourceStart, 0), 0u) << e.Source();
@@ -382,30 +430,90 @@ TEST(FinalizeBatchRelease, FailuresAre7004AndDropTheBatchText) {
     EXPECT_EQ(f.batch.recordCount, 0);
     EXPECT_TRUE(f.batch.headerSet->Exists("DOCTYPE"));
     EXPECT_TRUE(f.batch.outputFilesWritten.empty());
+    // Nothing was written anywhere else.
+    EXPECT_EQ(FilesIn("."), here);
+    EXPECT_FALSE(std::filesystem::exists("/claims_1.txt"));
+    EXPECT_FALSE(std::filesystem::exists("/folder.lock"));
+    EXPECT_TRUE(FilesIn(f.out).empty());
+    // Where the output folder refused it, the finished file stays for the
+    // administrator, under the wanted name (the message says so).
+    if (row.fault == 2) {
+      EXPECT_EQ(FilesIn(f.work), std::vector<std::string>{"claims_1.txt"});
+      EXPECT_NE(e7004.find("; it is kept as " + f.work + "/claims_1.txt"), std::string::npos)
+          << e7004;
+    } else {
+      EXPECT_TRUE(FilesIn(f.work).empty());
+    }
   }
 }
 
-TEST(FinalizeBatchRelease, FailedCopyLeavesNoEmptyPlaceholderInTheOutputFolder) {
-  // The destination name is reserved (an empty placeholder) before the copy;
-  // a copy that fails must not leave that empty file for the receiving side.
-  struct FullDisk : quillon::PosixFileSystem {
-    int CopyToNew(const std::string&, const std::string&) override { return ENOSPC; }
-  } fullDisk;
-  Finalising f;
-  {
-    quillon::ScopedFileSystem use(fullDisk);
-    try {
-      f.Finalize();
-      FAIL() << "expected 7004";
-    } catch (const platform::Error& e) {
-      EXPECT_EQ(e.Number(), 7004);
-      EXPECT_NE(e.Source().find(", Destination File: " + f.out + "\\claims_1.txt Error"),
-                std::string::npos)
-          << e.Source();
+TEST(FinalizeBatchRelease, WorkingFileOfAFailureIsKeptOnlyWhenItHoldsUndeliveredOutput) {
+  struct Row {
+    int line;
+    std::string failing;  // the file-system call that fails
+    int error;
+    std::string cause;  // start of the cause in the 7004 source
+    bool kept;          // the working file stays, under a name of the series
+    std::vector<std::string> out;
+  } rows[] = {
+      // The output folder is full or refuses the file: the finished file in
+      // the working folder is the only copy of the batch's output.
+      {__LINE__, "copy", ENOSPC, "Disk full", true, {}},
+      {__LINE__, "link", EIO, "Device I/O error", true, {}},
+      // The working folder is full: a half-written file is worth nothing.
+      {__LINE__, "write", ENOSPC, "Disk full", false, {}},
+      {__LINE__, "open", EACCES, "Permission denied", false, {}},
+      // Delivered, then the working file cannot be deleted.
+      {__LINE__, "delete", EACCES, "Permission denied", false, {"claims_1.txt"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    Finalising f;
+    quillon::files_test::FakeFileSystem fake;
+    const auto inject = [&](const char* call) {
+      return [&, call](const std::string& path) {
+        if (row.failing != call) return -1;
+        if (row.failing == "link" && path.find("/out/") == std::string::npos) return -1;
+        if (row.failing == "delete" && path.find(".work") == std::string::npos) return -1;
+        return row.error;
+      };
+    };
+    fake.onCopy = inject("copy");
+    fake.onLink = inject("link");
+    fake.onOpen = inject("open");
+    fake.onRemove = inject("delete");
+    fake.onWrite = [&] { return row.failing == "write" ? row.error : -1; };
+    {
+      quillon::ScopedFileSystem use(fake);
+      try {
+        f.Finalize();
+        ADD_FAILURE() << "expected 7004";
+      } catch (const platform::Error& e) {
+        EXPECT_EQ(e.Number(), 7004);
+        const std::string cause = e.Source().substr(e.Source().find(" Error Description : ") + 21);
+        EXPECT_EQ(cause.rfind(row.cause, 0), 0u) << cause;
+        if (row.kept) {
+          // The message says where the output is.
+          EXPECT_EQ(cause, row.cause + ". The output file was not delivered; it is kept as " +
+                               f.work + "/claims_1.txt");
+          EXPECT_NE(e.Source().find("OutputFile: " + f.work + "\\claims_1.txt,"), std::string::npos)
+              << e.Source();
+        }
+      }
+    }
+    EXPECT_EQ(FilesIn(f.out), row.out);
+    if (row.kept) {
+      ASSERT_EQ(FilesIn(f.work), std::vector<std::string>{"claims_1.txt"});
+      EXPECT_EQ(ReadFile(f.work + "/claims_1.txt"), "ISA*00~CLM*1~CLM*2~CLM*3~IEA*1*3~3");
+    } else if (row.failing != "delete") {
+      EXPECT_TRUE(FilesIn(f.work).empty());
+    }
+    // No temporary copy, no lock, no empty file in the output folder.
+    for (const auto& entry : std::filesystem::directory_iterator(f.out)) {
+      EXPECT_GT(entry.file_size(), 0u) << entry.path();
+      EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
     }
   }
-  EXPECT_TRUE(FilesIn(f.out).empty());
-  EXPECT_EQ(FilesIn(f.work), std::vector<std::string>{"claims_1.txt"});  // stays for diagnosis
 }
 
 }  // namespace

@@ -472,7 +472,7 @@ TEST(MakeFileNameUnique, NonNumericCounterFallsBackToGuidWithOneErrorEntry) {
   }
 }
 
-TEST(MakeFileNameUnique, MissingFolderFallsBackAfterTheWait) {
+TEST(MakeFileNameUnique, MissingFolderFallsBackAtOnce) {
   TempDir dir;
   CapturedLog log;
   ShortLockWait wait(3, 1);
@@ -481,8 +481,9 @@ TEST(MakeFileNameUnique, MissingFolderFallsBackAfterTheWait) {
   const std::string folder = dir.Child("missing") + "/";
   const std::string result = MakeFileNameUnique(folder + "out.txt", "_");
   EXPECT_TRUE(std::regex_match(result, std::regex(folder + "out_[0-9A-F]{32}\\.txt"))) << result;
-  // Three attempts, then the take-over attempt.
-  EXPECT_EQ(fake.Count("create"), 4);
+  // A missing folder never appears by waiting: one attempt, no take-over.
+  EXPECT_EQ(fake.Count("create"), 1);
+  EXPECT_EQ(fake.Count("remove"), 0);
   const std::vector<std::string> expected = {
       "MakeFileNameUnique | 0 | Error creating unique file name: " + folder +
       "out.txt, Error Number: 76, Desc: Path not found, Error Line: 1 sPath1:" + folder};
@@ -497,30 +498,28 @@ TEST(MakeFileNameUnique, FailureAfterTheLockReleasesItAndLogsBoth) {
     int line;
     int placeholderError;  // creating the reserved name
     int releaseError;      // deleting the lock file
-    int removals;          // of the lock file
+    bool reserved;         // the wanted name is the result (else the GUID name)
     std::vector<std::string> errors;
   } rows[] = {
       {__LINE__,
        ENOSPC,
        -1,
-       1,
+       false,
        {"MakeFileNameUnique | 0 | Error creating unique file name: " + dir.Child("out.txt") +
         ", Error Number: 61, Desc: Disk full, Error Line: 3 sPath1:" + dir.str() + "/"}},
       {__LINE__,
        ENOSPC,
        EACCES,
-       1,
+       false,
        {"MakeFileNameUnique | 0 | Error creating unique file name: " + dir.Child("out.txt") +
             ", Error Number: 61, Desc: Disk full, Error Line: 3 sPath1:" + dir.str() + "/",
         "ReleaseLock | 0 | Permission denied"}},
-      // The release at the end fails: the lock counts as still held.
-      {__LINE__,
-       -1,
-       EACCES,
-       2,
-       {"MakeFileNameUnique | 0 | Error creating unique file name: " + dir.Child("out.txt") +
-            ", Error Number: 70, Desc: Permission denied, Error Line: 4 sPath1:" + dir.str() + "/",
-        "ReleaseLock | 0 | Permission denied"}},
+      // The placeholder is made, then the lock file cannot be deleted (another
+      // process took a stale lock over and deleted it already): the name is
+      // reserved all the same and stays the result. It used to be given up
+      // for a GUID name, leaving the empty placeholder behind for good.
+      {__LINE__, -1, ENOENT, true, {"ReleaseLock | 0 | File not found"}},
+      {__LINE__, -1, EACCES, true, {"ReleaseLock | 0 | Permission denied"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
@@ -532,9 +531,14 @@ TEST(MakeFileNameUnique, FailureAfterTheLockReleasesItAndLogsBoth) {
     fake.onRemove = [&](const std::string&) { return row.releaseError; };
     ScopedFileSystem use(fake);
     const std::string result = MakeFileNameUnique(dir.Child("out.txt"), "_");
-    EXPECT_TRUE(std::regex_match(result, std::regex(".*/out_[0-9A-F]{32}\\.txt"))) << result;
+    if (row.reserved) {
+      EXPECT_EQ(result, dir.Child("out.txt"));
+      EXPECT_TRUE(fs::is_regular_file(result));
+    } else {
+      EXPECT_TRUE(std::regex_match(result, std::regex(".*/out_[0-9A-F]{32}\\.txt"))) << result;
+    }
     EXPECT_EQ(log.Errors(), row.errors);
-    EXPECT_EQ(fake.Count("remove"), row.removals);
+    EXPECT_EQ(fake.Count("remove"), 1);  // the lock file, once
     fs::remove(lock);
     fs::remove(dir.path() / "out.txt");
   }
@@ -617,6 +621,44 @@ TEST(ObtainLock, RaisesWhenEvenTheTakeOverFails) {
   }
   EXPECT_EQ(fake.Count("create"), 3);
   EXPECT_EQ(fake.Count("remove"), 1);
+}
+
+TEST(ObtainLock, FailuresThatCannotClearEndTheWaitAtOnce) {
+  TempDir dir;
+  dir.Write("file", "x");
+  // A wait this long would stop the test for minutes.
+  ShortLockWait wait(1000, 100);
+  struct Row {
+    int line;
+    std::string folder;
+    int injected;  // errno of the lock creation, -1: the real one
+    int number;
+    const char* description;
+  } rows[] = {
+      {__LINE__, dir.Child("missing"), -1, 76, "Path not found"},
+      {__LINE__, dir.Child("file"), -1, 76, "Path not found"},  // a file in the path
+      {__LINE__, dir.Child(std::string(300, 'n')), -1, 52, "Bad file name or number"},
+      {__LINE__, dir.str(), EACCES, 70, "Permission denied"},
+      {__LINE__, dir.str(), EROFS, 70, "Permission denied"},
+      {__LINE__, dir.str(), ENOSPC, 61, "Disk full"},
+      {__LINE__, dir.str(), EIO, 57, "Device I/O error"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    FakeFileSystem fake;
+    fake.onCreate = [&](const std::string&) { return row.injected; };
+    ScopedFileSystem use(fake);
+    try {
+      ObtainLock(row.folder);
+      ADD_FAILURE() << "no error";
+    } catch (const platform::Error& e) {
+      EXPECT_EQ(e.Number(), row.number);
+      EXPECT_EQ(e.Source(), "ObtainLock: Can't obtain lock for folder " + row.folder);
+      EXPECT_EQ(e.Description(), row.description);
+    }
+    EXPECT_EQ(fake.Count("create"), 1);
+    EXPECT_EQ(fake.Count("remove"), 0);  // nothing is taken over
+  }
 }
 
 TEST(ReleaseLock, FailureIsRaised) {
@@ -748,72 +790,6 @@ TEST(VerifyDirectoryName, DirectoryThatCannotBeEnteredIsNotUsable) {
   platform::ScopedMessageBoxService show(boxes);
   EXPECT_FALSE(VerifyDirectoryName(dir.str(), true));
   EXPECT_TRUE(boxes.shown.empty());
-}
-
-// ---------------------------------------------------------------- copying
-
-TEST(CopyFileAtomically, ReplacesTheReservedNameWithTheWholeFile) {
-  TempDir dir;
-  const std::string from = dir.Write("work.txt", std::string(200000, 'x') + "end");
-  fs::create_directory(dir.path() / "out");
-  const std::string to = MakeFileNameUnique(dir.Child("out/claims.txt"), "_");
-  CopyFileAtomically(from, to);
-  EXPECT_EQ(testing_support::ReadFile(to), testing_support::ReadFile(from));
-  EXPECT_EQ(ModeOf(to) & 077, 0u);
-  // No temporary file is left beside it.
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "out"), fs::directory_iterator()), 1);
-}
-
-TEST(CopyFileAtomically, LinkAtTheDestinationIsReplacedNotFollowed) {
-  TempDir dir;
-  const std::string from = dir.Write("work.txt", "claims");
-  const std::string victim = dir.Write("victim.txt", "secret");
-  fs::create_symlink(victim, dir.path() / "out.txt");
-  CopyFileAtomically(from, dir.Child("out.txt"));
-  EXPECT_FALSE(fs::is_symlink(dir.path() / "out.txt"));
-  EXPECT_EQ(testing_support::ReadFile(dir.Child("out.txt")), "claims");
-  EXPECT_EQ(testing_support::ReadFile(victim), "secret");
-}
-
-TEST(CopyFileAtomically, FailuresLeaveTheDestinationAsItWas) {
-  TempDir dir;
-  const std::string from = dir.Write("work.txt", "claims");
-  struct Row {
-    int line;
-    std::string from;
-    std::string to;
-    int copyError, renameError;
-    int number;
-    const char* description;
-  } rows[] = {
-      {__LINE__, dir.Child("missing.txt"), dir.Child("out.txt"), -1, -1, 53, "File not found"},
-      {__LINE__, from, dir.Child("no-dir/out.txt"), -1, -1, 76, "Path not found"},
-      {__LINE__, from, dir.Child("out.txt"), ENOSPC, -1, 61, "Disk full"},
-      {__LINE__, from, dir.Child("out.txt"), -1, EACCES, 70, "Permission denied"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.line);
-    dir.Write("out.txt", "placeholder");
-    FakeFileSystem fake;
-    fake.onCopy = [&](const std::string&) { return row.copyError; };
-    fake.onRename = [&](const std::string&) { return row.renameError; };
-    ScopedFileSystem use(fake);
-    try {
-      CopyFileAtomically(row.from, row.to);
-      ADD_FAILURE() << "no error";
-    } catch (const platform::Error& e) {
-      EXPECT_EQ(e.Number(), row.number);
-      EXPECT_EQ(e.Source(), "CopyFileAtomically");
-      EXPECT_EQ(e.Description(), row.description);
-    }
-    EXPECT_EQ(testing_support::ReadFile(dir.Child("out.txt")), "placeholder");
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"out.txt", "work.txt"}));
-  }
 }
 
 }  // namespace

@@ -21,7 +21,10 @@ namespace quillon::files_test {
 class FakeFileSystem : public PosixFileSystem {
  public:
   using Hook = std::function<int(const std::string& path)>;
-  Hook onCreate, onRemove, onRename, onCopy, onStatus, onMakeDirectory, onEnter;
+  Hook onCreate, onRemove, onRename, onCopy, onStatus, onMakeDirectory, onEnter, onLink, onList,
+      onOpen;
+  // Answers every Write (errno, or -1 for the real write).
+  std::function<int()> onWrite;
   std::vector<std::string> calls;
 
   int CreateExclusive(const std::string& path, unsigned mode) override {
@@ -47,6 +50,27 @@ class FakeFileSystem : public PosixFileSystem {
   }
   int CanEnterDirectory(const std::string& path) override {
     return Run("enter", path, onEnter, [&] { return PosixFileSystem::CanEnterDirectory(path); });
+  }
+
+  int Link(const std::string& from, const std::string& to) override {
+    linkSource = from;
+    return Run("link", to, onLink, [&] { return PosixFileSystem::Link(from, to); });
+  }
+  std::string linkSource;  // `from` of the last Link
+  int List(const std::string& directory, std::vector<std::string>& names) override {
+    return Run("list", directory, onList, [&] { return PosixFileSystem::List(directory, names); });
+  }
+  int OpenForAppend(const std::string& path, unsigned mode, bool exclusive,
+                    int& descriptor) override {
+    return Run("open", path, onOpen,
+               [&] { return PosixFileSystem::OpenForAppend(path, mode, exclusive, descriptor); });
+  }
+  int Write(int descriptor, const char* data, std::size_t size) override {
+    if (onWrite) {
+      const int injected = onWrite();
+      if (injected >= 0) return injected;
+    }
+    return PosixFileSystem::Write(descriptor, data, size);
   }
 
   int Count(const std::string& op) const {
