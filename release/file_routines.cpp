@@ -250,7 +250,9 @@ void CheckDirectoryAccess(std::string_view directory) {
   FileSystem& fs = CurrentFileSystem();
   std::string probe(directory);
   if (!probe.empty() && !IsPathSeparator(probe.back())) probe.push_back('\\');
-  probe += NewGuidString() + ".txt";
+  // A name of this process: should it be killed between creating the probe
+  // and deleting it, the next release recognises the file as a leftover.
+  probe += OwnedFileName(kProbeKind);
   const std::string native = platform::ToNativePath(probe);
   // Created exclusively: the probe must never overwrite, and then delete, a
   // file that happens to carry its name. An empty directory is no directory

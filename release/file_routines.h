@@ -43,8 +43,9 @@ QUILLON_API bool CreateDirectoryTree(std::string_view path);
 QUILLON_API bool DirectoryExists(std::string_view path);
 
 // Probes write access by creating and deleting a uniquely named empty file
-// (<GUID>.txt) in the directory. Raises error 6000, source "Check Directory
-// Access", description "Release user does not have appropriate access to the
+// in the directory: a hidden name of this process (OwnedFileName, kind
+// "probe"), so that a probe left by a killed process is removed later. Raises error 6000, source
+// "Check Directory Access", description "Release user does not have appropriate access to the
 // output directory - " + directory, when that fails. An existing file is
 // never overwritten.
 QUILLON_API void CheckDirectoryAccess(std::string_view directory);

@@ -170,7 +170,8 @@ std::vector<std::string> RemoveLeftovers(std::string_view folder, bool lockHeld)
   for (const std::string& name : names) {
     const std::optional<OwnedFile> file = ParseOwnedFileName(name);
     if (!file || file->machine != platform::MachineTag() || IsOwnFile(*file)) continue;
-    if (file->kind != kWorkingKind && file->kind != kTemporaryKind && file->kind != kPendingKind) {
+    if (file->kind != kWorkingKind && file->kind != kTemporaryKind && file->kind != kPendingKind &&
+        file->kind != kProbeKind) {
       continue;
     }
     if (file->kind == kPendingKind && !lockHeld) continue;
@@ -191,6 +192,8 @@ std::vector<std::string> RemoveLeftovers(std::string_view folder, bool lockHeld)
       remove(name, file->pid, "the unfinished copy ");
     } else if (file->kind == kTemporaryKind) {
       remove(name, file->pid, "the unfinished copy ");
+    } else if (file->kind == kProbeKind) {
+      remove(name, file->pid, "the write check ");
     } else {
       remove(name, file->pid, "the working file ");
     }

@@ -9,7 +9,8 @@
 // machine = platform::MachineTag(), pid and start token of the process
 // (platform::ProcessStartToken), n a counter of the process, label a hint for
 // people (the wanted file name, shortened) or, for kind "pending", the
-// NameHash of the name being reserved; kind is "work", "tmp" or "pending".
+// NameHash of the name being reserved; kind is "work", "tmp", "pending" or
+// "probe" (the empty file of a write check).
 // The leading dot hides them from pick-up jobs that skip hidden files, and
 // no kind is an extension that a receiver would take for a claim file.
 //
@@ -33,6 +34,7 @@ namespace quillon {
 inline constexpr std::string_view kWorkingKind = "work";
 inline constexpr std::string_view kTemporaryKind = "tmp";
 inline constexpr std::string_view kPendingKind = "pending";
+inline constexpr std::string_view kProbeKind = "probe";
 
 // A new name (file name only, no folder) of this process.
 QUILLON_API std::string OwnedFileName(std::string_view kind, std::string_view label = {});
@@ -55,7 +57,7 @@ QUILLON_API bool IsOwnFile(const OwnedFile& file);
 QUILLON_API std::string NameHash(std::string_view fileName);
 
 // Removes the leftovers of ended processes of this machine from `folder`
-// (Windows-form or native path): working and temporary files, and, when
+// (Windows-form or native path): working, temporary and probe files, and, when
 // `lockHeld` (the caller holds the folder lock, so no live process is
 // between reserving and filling a name), each "pending" marker together
 // with the empty file it reserved. Every removal is logged (level 0). Returns

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <regex>
 #include <string>
@@ -20,6 +21,7 @@
 #include "platform/error.h"
 #include "platform/native_path.h"
 #include "release/file_routines_test_support.h"
+#include "release/owned_files.h"
 #include "support/scripted_message_boxes.h"
 #include "support/temp_dir.h"
 
@@ -360,10 +362,21 @@ TEST(CheckDirectoryAccess, MissingOrEmptyDirectoryRaises6000) {
 
 TEST(CheckDirectoryAccess, NeverOverwritesAFileOfTheProbeName) {
   TempDir dir;
-  FixedRandom fixed(&files_test::CountingBytes);
-  const std::string existing = dir.Write(std::string(files_test::kCountingGuid) + ".txt", "keep");
+  FakeFileSystem fake;
+  std::string probe;
+  fake.onCreate = [&](const std::string& path) {
+    probe = path;
+    std::ofstream(path) << "keep";  // someone else's file is there first
+    return -1;
+  };
+  ScopedFileSystem use(fake);
   ExpectNoAccessError(dir.str());
-  EXPECT_EQ(testing_support::ReadFile(existing), "keep");
+  EXPECT_EQ(testing_support::ReadFile(probe), "keep");
+  // The probe is this process's own hidden file.
+  const std::optional<OwnedFile> owned = ParseOwnedFileName(fs::path(probe).filename().string());
+  ASSERT_TRUE(owned) << probe;
+  EXPECT_EQ(owned->kind, "probe");
+  EXPECT_TRUE(IsOwnFile(*owned));
 }
 
 TEST(CheckDirectoryAccess, RealReadOnlyDirectory) {
