@@ -138,10 +138,6 @@ bool RegularFileExists(const std::string& path) {
          status.isRegular;
 }
 
-bool IsBlank(std::string_view text) {
-  return platform::text::Trim(text).empty();
-}
-
 }  // namespace
 
 void WriteToOutputFile(std::string_view path, std::string_view text) {
@@ -213,7 +209,7 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
     }
     // A blank folder would put the file into the root of the file system
     // (the path starts with the separator).
-    if (IsBlank(outputDirectory->Value())) internal::RaiseBlankOutputDirectory();
+    if (internal::IsBlankFolder(outputDirectory->Value())) internal::RaiseBlankOutputDirectory();
     batch.destinationDirectory = outputDirectory->Value();
     if (!DirectoryExists(batch.destinationDirectory))
       CreateDirectoryTree(batch.destinationDirectory);
@@ -223,7 +219,7 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
     fileName = MakeValidFileName(fileName);
 
     batch.workingDirectory = host.CustomProperties().Item("Working Directory").Value;
-    if (IsBlank(batch.workingDirectory)) internal::RaiseBlankWorkingDirectory();
+    if (internal::IsBlankFolder(batch.workingDirectory)) internal::RaiseBlankWorkingDirectory();
     if (!DirectoryExists(batch.workingDirectory)) CreateDirectoryTree(batch.workingDirectory);
     RemoveLeftoversOnce(batch.workingDirectory, false);
 

@@ -3,6 +3,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "platform/error.h"
 
@@ -18,6 +19,11 @@ inline constexpr int kObjectNotSet = 91;
                         "The release run was not prepared (no batch status): \"EDI Output\" is "
                         "neither \"One EDI Per Batch\" nor \"One EDI Per Document\", or the "
                         "preparation failed");
+}
+
+// True for a folder setting that is empty or white space only.
+inline bool IsBlankFolder(std::string_view folder) noexcept {
+  return folder.find_first_not_of(" \t\r\n\v\f") == std::string_view::npos;
 }
 
 // Folders that are empty or only blanks never stand for the current folder

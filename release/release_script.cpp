@@ -34,10 +34,6 @@ struct FlushLogOnReturn {
   ~FlushLogOnReturn() { GlobalLogger().Flush(); }
 };
 
-bool IsBlank(std::string_view text) {
-  return platform::text::Trim(text).empty();
-}
-
 }  // namespace
 
 void ReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds interval) noexcept {
@@ -147,7 +143,7 @@ void ReleaseScript::PrepareRun() {
     if (enabled) {
       // An empty folder would put the log into the current folder (or, as
       // "\\", the root).
-      if (IsBlank(logDirectory)) {
+      if (internal::IsBlankFolder(logDirectory)) {
         throw platform::Error(6802, "CreateDirectory in PrepareEDI",
                               "Can't create the log directory - " + logDirectory +
                                   ": the custom property \"Logging Directory\" is empty");
@@ -220,7 +216,7 @@ std::int32_t ReleaseScript::ReleaseDoc() {
       LogLine(2, 1, "HvoRelease.ReleaseDoc: field values after the released setup options: ",
               currentFields_->ToString(";", "="));
     }
-    if (IsBlank(workingDirectory)) internal::RaiseBlankWorkingDirectory();
+    if (internal::IsBlankFolder(workingDirectory)) internal::RaiseBlankWorkingDirectory();
     EnsureWritableDirectory(workingDirectory);
 
     // The record stage: from here on the document changes the batch.
@@ -262,7 +258,7 @@ std::int32_t ReleaseScript::ReleaseDoc() {
     if (outputDirectory == nullptr) {
       throw platform::Error(6500, "ReleaseDoc", "The ouput directory is undefined");
     }
-    if (IsBlank(outputDirectory->Value())) internal::RaiseBlankOutputDirectory();
+    if (internal::IsBlankFolder(outputDirectory->Value())) internal::RaiseBlankOutputDirectory();
     EnsureWritableDirectory(outputDirectory->Value());
 
     if (mode == kOneEdiPerDocument) {

@@ -8,6 +8,7 @@
 #include "release/file_routines.h"
 #include "release/file_system_seam.h"
 #include "release/library_location.h"
+#include "release/owned_files.h"
 #include "release_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -476,6 +477,66 @@ TEST(ReleaseScript, LogDirectoryThatCannotBeCreated) {
   EXPECT_TRUE(run.host.messages.empty());
 }
 
+// Every entry of a folder (files and folders), sorted.
+std::vector<std::string> EntriesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(ReleaseScript, BlankFoldersAreErrorsNeverTheRootOrTheCurrentFolder) {
+  struct Row {
+    int line;
+    const char* setting;  // the custom property, or "_outputDirectory" from the fields
+    const char* value;
+    bool openFails;
+    int number;
+    std::string description;
+  } rows[] = {
+      {__LINE__, "Logging Directory", "", true, 6802,
+       "Can't create the log directory - : the custom property \"Logging Directory\" is empty"},
+      {__LINE__, "Logging Directory", "  ", true, 6802,
+       "Can't create the log directory -   : the custom property \"Logging Directory\" is empty"},
+      {__LINE__, "Working Directory", "", false, 6000,
+       "The working directory is undefined: the custom property \"Working Directory\" is empty"},
+      {__LINE__, "Working Directory", " \t ", false, 6000,
+       "The working directory is undefined: the custom property \"Working Directory\" is empty"},
+      {__LINE__, "_outputDirectory", "", false, 6500,
+       "The ouput directory is undefined: \"_outputDirectory\" is empty"},
+      {__LINE__, "_outputDirectory", "   ", false, 6500,
+       "The ouput directory is undefined: \"_outputDirectory\" is empty"},
+  };
+  for (const char* mode : {kPerBatch, kPerDocument}) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(std::string(mode) + " " + std::to_string(row.line));
+      ReleaseRun run(mode);
+      run.host.properties.Set("Enable Logging", "true");
+      if (std::string(row.setting) == "_outputDirectory") {
+        run.Claim(1, "A", {{"OutDir", ""}, {"_outputDirectory", row.value}});
+      } else {
+        run.host.properties.Set(row.setting, row.value);
+        run.Claim(1);
+      }
+      const std::vector<std::string> here = EntriesIn(".");
+      run.Release();
+      EXPECT_EQ(run.results, std::vector<int>{-1});
+      EXPECT_EQ(run.openResult, row.openFails && std::string(mode) == kPerBatch ? -1 : 0);
+      ASSERT_FALSE(run.host.errors.empty());
+      EXPECT_EQ(run.host.errors[0].number, row.number);
+      EXPECT_EQ(run.host.errors[0].description, row.description);
+      // Nothing anywhere: not in the current folder, not in the root.
+      EXPECT_EQ(EntriesIn("."), here);
+      EXPECT_FALSE(std::filesystem::exists("/folder.lock"));
+      EXPECT_FALSE(std::filesystem::exists("/claims_1.txt"));
+      EXPECT_TRUE(FilesIn(run.out).empty());
+      EXPECT_TRUE(FilesIn(run.work).empty());
+    }
+  }
+}
+
 TEST(ReleaseScript, PerDocumentPreparationFailureDoesNotSetTheErrorFlag) {
   ReleaseRun run(kPerDocument);
   run.host.properties.Set("Enable Logging", "maybe");
@@ -526,8 +587,9 @@ TEST(ReleaseScript, DirectoryWriteProbeIsRepeatedAfterItsInterval) {
     std::string folder;
     int probes = 0;
     int CreateExclusive(const std::string& path, unsigned mode) override {
-      const bool probe = path.rfind(folder + "/", 0) == 0 && path.size() == folder.size() + 37 &&
-                         path.ends_with(".txt");
+      const std::optional<quillon::OwnedFile> owned =
+          quillon::ParseOwnedFileName(path.substr(path.rfind('/') + 1));
+      const bool probe = path.rfind(folder + "/", 0) == 0 && owned && owned->kind == "probe";
       if (probe && ++probes > 1) return EACCES;
       return quillon::PosixFileSystem::CreateExclusive(path, mode);
     }
