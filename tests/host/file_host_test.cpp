@@ -2,7 +2,10 @@
 // type, host variables, moving between documents, and what happens to
 // reported errors and messages.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <regex>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -333,6 +336,30 @@ TEST_F(FileHostTest, UnwritableErrorLogNeverFailsTheReport) {
   // Said once, not for every report.
   EXPECT_EQ(err.find("cannot write the error log"), err.rfind("cannot write the error log"));
   EXPECT_NE(err.find("cannot write the error log"), std::string::npos);
+}
+
+TEST_F(FileHostTest, ErrorLogIsNeverWrittenThroughAPlantedLink) {
+  // --error-log names a file whose name others can guess; a link planted
+  // there must not carry the entries into another file.
+  const std::string planted = dir_.Write("planted.txt", "");
+  ASSERT_EQ(::symlink(planted.c_str(), dir_.Child("errors.jsonl").c_str()), 0);
+  FileHost host(batchFile_);
+  host.ErrorLog().SetPath(dir_.Child("errors.jsonl"));
+  testing::internal::CaptureStderr();
+  host.ReportError(-1, 0, 0, "one", "s", 1);
+  host.ReportError(-1, 0, 0, "two", "s", 2);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(testing_support::ReadFile(planted), "");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.Child("errors.jsonl")));
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(
+      err, m,
+      std::regex("quillon: the file .*/errors\\.jsonl is not written to because it is a "
+                 "symbolic link; writing to (.*/errors\\.[0-9A-F]{8}\\.jsonl) instead\n")))
+      << err;
+  const std::string log = testing_support::ReadFile(m[1]);
+  EXPECT_NE(log.find("\"description\":\"one\""), std::string::npos) << log;
+  EXPECT_NE(log.find("\"description\":\"two\""), std::string::npos) << log;
 }
 
 TEST_F(FileHostTest, ShowMessageGoesToStderrAndIsKept) {

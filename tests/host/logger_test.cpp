@@ -166,5 +166,56 @@ TEST(Logger, TextIsWrittenWhole) {
   EXPECT_NE(content.find("L2 " + text + "\n"), std::string::npos);
 }
 
+TEST(Logger, PlantedLogIsNotWrittenToAndStandardErrorSaysSoOnce) {
+  // A shared log folder where someone planted the predictable name first, as
+  // a link to a file of theirs: the release log must not end up there.
+  testing_support::TempDir dir;
+  const std::string planted = dir.Write("planted.txt", "");
+  ASSERT_EQ(::symlink(planted.c_str(), dir.Child("4242_quillon.log").c_str()), 0);
+  testing::internal::CaptureStderr();
+  // Per-document mode starts a new logger for every document.
+  for (const char* document : {"document 1", "document 2"}) {
+    Logger log;
+    log.LogFolder(dir.str());
+    log.LogFileName("4242_quillon");
+    log.LogText(document, 0, 2);
+  }
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(testing_support::ReadFile(planted), "");
+  const std::regex notice(
+      "quillon: the file .*/4242_quillon\\.log is not written to because it is a symbolic link; "
+      "writing to (.*/4242_quillon\\.[0-9A-F]{8}\\.log) instead\n");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(err, m, notice)) << err;
+  const std::vector<std::string> lines = Lines(testing_support::ReadFile(m[1]));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find("L0* document 1"), std::string::npos);
+  EXPECT_NE(lines[1].find("L0* document 2"), std::string::npos);
+}
+
+TEST(Logger, LinesWaitInMemoryUntilFlushedOrAnError) {
+  testing_support::TempDir dir;
+  Logger log;
+  log.LogFolder(dir.str());
+  log.LogFileName("x");
+  log.LogText("one", 2, 1);
+  std::string& line = log.BeginLine(1, 2);
+  line.append("composed ").append("in place");
+  log.EndLine();
+  EXPECT_EQ(testing_support::ReadFile(dir.Child("x.log")), "");
+  // An error entry takes everything before it to the file at once.
+  log.LogError("p", "s", "d");
+  std::vector<std::string> lines = Lines(testing_support::ReadFile(dir.Child("x.log")));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[0].find(" L2 one"), std::string::npos);
+  EXPECT_NE(lines[1].find(" L1* composed in place"), std::string::npos);
+  EXPECT_NE(lines[2].find(" ERROR p | s | d"), std::string::npos);
+  log.LogText("two", 2, 1);
+  log.Flush();
+  lines = Lines(testing_support::ReadFile(dir.Child("x.log")));
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_NE(lines[3].find(" L2 two"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tessel
