@@ -370,6 +370,55 @@ TEST_F(ReleasedExample, TwoReleasesWriteTwoFilesWithTheirOwnControlNumbers) {
   EXPECT_EQ(controlNumbers, (std::set<std::string>{"000000001", "000000002"}));
 }
 
+TEST_F(ReleasedExample, DelimitersAndControlCharactersInFieldsChangeNoSegment) {
+  // A "~" typed into Patient State used to end the segment there and start a
+  // new one with the rest of the value; NUL and ESC reached the file raw.
+  const fs::path example = dir_.path() / "examples" / "professional-claims";
+  nlohmann::ordered_json batch = nlohmann::ordered_json::parse(ReadFile(example / "batch.json"));
+  const std::string hostile = std::string("~*:^\0\x1b", 6) + "\t\r\n";
+  for (auto& document : batch["documents"]) {
+    auto& fields = document["indexFields"];
+    for (const char* name : {"Patient Last Name", "Patient Address", "Payer Name"}) {
+      if (fields.contains(name)) fields[name] = "X" + hostile + fields[name].get<std::string>();
+    }
+    // Codes lose the delimiters and stay valid codes.
+    for (const char* name : {"Patient State", "Insured ID", "Procedure Codes", "Total Charge"}) {
+      if (fields.contains(name)) fields[name] = "~" + fields[name].get<std::string>() + "*:^\r\n";
+    }
+  }
+  batch["batchFields"]["Submitter Name"] = "NORTH~SIDE*BILLING:" + std::string(1, '\0');
+  const std::string clean = ReleaseOnce();
+  fs::remove_all(Out());
+  std::ofstream(example / "hostile.json") << batch.dump(2);
+  const auto result = Quillon(dir_.str(), {"release", "examples/professional-claims/hostile.json"});
+  ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+  const auto files = OutputFiles();
+  ASSERT_EQ(files.size(), 1u);
+  const std::string text = ReadFile(files[0].string());
+
+  // Only printable characters and the line feeds of the mappings.
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    ASSERT_TRUE(c == '\n' || (byte >= 0x20 && byte < 0x7F)) << "byte " << int{byte};
+  }
+  // The same segments with the same number of elements and components.
+  const std::vector<std::string> want = Segments(clean);
+  const std::vector<std::string> got = Segments(text);
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    SCOPED_TRACE(got[i]);
+    const std::vector<std::string> a = Elements(got[i]);
+    const std::vector<std::string> b = Elements(want[i]);
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(a[0], b[0]);
+    for (std::size_t e = 1; e < a.size() && a[0] != "ISA"; ++e) {
+      EXPECT_EQ(std::count(a[e].begin(), a[e].end(), ':'),
+                std::count(b[e].begin(), b[e].end(), ':'));
+    }
+  }
+  EXPECT_NE(text.find("NM1*IL*1*X??DOE*"), std::string::npos);  // NUL and ESC as "?"
+}
+
 TEST_F(ReleasedExample, GuideExcerptsAreWhatTheReleaseWrites) {
   const std::vector<std::string> released = Segments(ReleaseOnce());
   ASSERT_FALSE(released.empty());

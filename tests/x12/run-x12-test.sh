@@ -11,6 +11,11 @@
 #       professional-claims) with the built quillon command in a fresh folder,
 #       as from a fresh clone, and checks the 837 file it writes with the
 #       checker of its claim (institutional-claims: the 837I checker)
+#   run-x12-test.sh hostile QUILLON SOURCE_DIR
+#       releases the professional example's batch once as it is and once
+#       with X12 delimiters, NUL, ESC and line breaks in its fields
+#       (make-hostile-batch.js): both files must be valid 837P files with the
+#       same number of segments
 #
 # The claim defaults to 837p.
 #
@@ -112,8 +117,43 @@ case "$mode" in
     "${checker[@]}" --transactions "$documents" "${files[0]}"
     ;;
 
+  hostile)
+    quillon="${2:?hostile needs the quillon command}"
+    quillon="$(cd "$(dirname "$quillon")" && pwd)/$(basename "$quillon")"
+    source_dir="${3:?hostile needs the source folder}"
+    checker=(node "$(claim_checker 837p)")
+    work="$(mktemp -d)"
+    trap 'rm -rf "$work"' EXIT
+    mkdir -p "$work/examples"
+    cp -R "$source_dir/examples/professional-claims" "$work/examples/"
+    rm -f "$work/examples/professional-claims/"*.icn
+    example="$work/examples/professional-claims"
+    node "$here/make-hostile-batch.js" "$example/batch.json" "$example/hostile.json"
+    documents="$(node -e 'console.log(require(process.argv[1]).documents.length)' \
+      "$example/batch.json")"
+    out="$work/build/example-output/out"
+    segments=()
+    for batch in batch hostile; do
+      (cd "$work" && "$quillon" release "examples/professional-claims/$batch.json" >/dev/null)
+      shopt -s nullglob
+      files=("$out"/*)
+      if [ "${#files[@]}" -ne 1 ]; then
+        echo "FAIL: expected one output file for $batch.json, found ${#files[@]}"
+        exit 1
+      fi
+      "${checker[@]}" --transactions "$documents" "${files[0]}"
+      segments+=("$(tr -cd '~' <"${files[0]}" | wc -c)")
+      rm -f "${files[0]}"
+    done
+    if [ "${segments[0]}" -ne "${segments[1]}" ]; then
+      echo "FAIL: the clean batch has ${segments[0]} segments, the hostile one ${segments[1]}"
+      exit 1
+    fi
+    echo "the hostile batch keeps the ${segments[0]} segments of the clean one"
+    ;;
+
   *)
-    echo "usage: run-x12-test.sh selftest [CLAIM] | samples SHARED_DIR [CLAIM] | example QUILLON SOURCE_DIR [EXAMPLE]" >&2
+    echo "usage: run-x12-test.sh selftest [CLAIM] | samples SHARED_DIR [CLAIM] | example QUILLON SOURCE_DIR [EXAMPLE] | hostile QUILLON SOURCE_DIR" >&2
     exit 2
     ;;
 esac
