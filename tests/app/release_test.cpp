@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -413,6 +414,98 @@ TEST_F(ReleaseCommand, ProgressBarOnATerminal) {
   EXPECT_NE(r.out.find("  document 2: The ouput directory is undefined (error 6500)"),
             std::string::npos)
       << r.out;
+}
+
+TEST_F(ReleaseCommand, OutputFoldersThatCannotBeUsedFailAtOnceAndWriteNowhereElse) {
+  // The destination comes straight from the field "Out", whatever it holds.
+  dir_.Write("mappings/FeedOutputMappings.xml", R"xml(<FieldMappings>
+  <MappingClass name="Record">
+    <Fields>
+      <Field name="_createFeed" value="YES"/>
+      <Field name="_outputString" value="CLM*[Claim]~"/>
+      <Field name="_header" value="ISA*[ICN]~"/>
+      <Field name="_footer" value="IEA*_docCount~"/>
+      <Field name="_outputFileName" value="claims.txt"/>
+      <Field name="_outputDirectory" value="[Out]"/>
+    </Fields>
+  </MappingClass>
+</FieldMappings>)xml");
+  dir_.Write("a-file", "x");
+  struct Row {
+    int line;
+    std::string mode;
+    std::string out;
+    std::string failure;  // the summary's line for each document, or "" for the output
+    std::string written;  // what the working folder keeps
+  } rows[] = {
+      // An empty destination used to put the file, the lock and the
+      // temporary file into the root of the file system.
+      {__LINE__, "One EDI Per Batch", "  ",
+       "The ouput directory is undefined: \"_outputDirectory\" is empty (error 6500)", ""},
+      {__LINE__, "One EDI Per Document", "",
+       "The ouput directory is undefined: \"_outputDirectory\" is empty (error 6500)", ""},
+      // Folders that can never be written end the lock wait at once (it
+      // used to take 20 seconds a file); the finished output is kept.
+      {__LINE__, "One EDI Per Document", dir_.Child("a-file") + "/out",
+       "Application-defined or object-defined error (error 6800)", "claims"},
+      {__LINE__, "One EDI Per Document", R"(Q:\out)",
+       "Application-defined or object-defined error (error 6800)", "claims"},
+      {__LINE__, "One EDI Per Batch", R"(Q:\out)", "", "claims"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    WriteBatchClass(row.mode);
+    nlohmann::ordered_json batch = nlohmann::ordered_json::parse(ReadFile(WriteBatch(3)));
+    for (auto& document : batch["documents"]) document["indexFields"]["Out"] = row.out;
+    const std::string file = dir_.Write("batch.json", batch.dump());
+    std::vector<std::string> before;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      before.push_back(entry.path().filename().string());
+    }
+    std::sort(before.begin(), before.end());
+
+    const auto start = std::chrono::steady_clock::now();
+    // Run inside the test folder: nothing may appear in the current folder.
+    const auto r = RunCommand(
+        {"/usr/bin/env", "-C", dir_.str(), "QUILLON_DRIVES=C=/", QUILLON_BIN, "release", file});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    if (!row.failure.empty()) {
+      for (int id = 1; id <= 3; ++id) {
+        EXPECT_NE(r.out.find("  document " + std::to_string(id) + ": " + row.failure + "\n"),
+                  std::string::npos)
+            << r.out;
+      }
+    } else {
+      EXPECT_NE(r.out.find("the output could not be written:\n  error 7004: "), std::string::npos)
+          << r.out;
+      EXPECT_NE(r.out.find("The output file was not delivered; it is kept as " +
+                           dir_.Child("work") + "/claims.txt)"),
+                std::string::npos)
+          << r.out;
+    }
+    EXPECT_NE(r.out.find("output files written: 0\n"), std::string::npos) << r.out;
+
+    std::vector<std::string> after;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name != "work" && name != "class.icn") after.push_back(name);  // intended
+    }
+    std::sort(after.begin(), after.end());
+    std::erase(before, "work");
+    std::erase(before, "class.icn");
+    EXPECT_EQ(after, before);
+    EXPECT_FALSE(fs::exists("/claims.txt"));
+    EXPECT_FALSE(fs::exists("/folder.lock"));
+    // The working folder keeps only output that was finished and could not
+    // be delivered, under the wanted name; nothing hidden.
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir_.path() / "work", ec)) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_EQ(name.rfind(row.written.empty() ? "-" : row.written, 0), 0u) << name;
+      fs::remove(entry.path());
+    }
+  }
 }
 
 TEST_F(ReleaseCommand, EmptyBatchWritesNothing) {
