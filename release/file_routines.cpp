@@ -1,5 +1,6 @@
 #include "release/file_routines.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -306,7 +307,14 @@ void ObtainLock(std::string_view folder) {
   FileSystem& fs = CurrentFileSystem();
   const std::string lock = platform::ToNativePath(LockPath(folder));
   const LockWaitPolicy policy = GetLockWaitPolicy();
-  for (int attempt = 1; attempt <= policy.attempts; ++attempt) {
+  // The wait lasts attempts x sleep in all. A holder keeps the lock for a
+  // moment only (one name search), so the attempts come quickly at first,
+  // 1, 2, 4, ... milliseconds apart, and then every `sleep`: two releases
+  // taking turns in one folder do not lose 200 ms at every turn.
+  const std::int64_t total = static_cast<std::int64_t>(policy.attempts) * policy.sleepMilliseconds;
+  std::int64_t slept = 0;
+  std::int64_t pause = 1;
+  for (;;) {
     const int rc = fs.CreateExclusive(lock, kFileMode);
     if (rc == 0) {
       platform::SetHiddenAttribute(lock);
@@ -316,7 +324,12 @@ void ObtainLock(std::string_view folder) {
     // waiting for. A missing folder, a path through a file, a name too long,
     // a read-only or full file system never clear by waiting.
     if (rc != EEXIST) RaiseLockFailure(rc, folder);
-    platform::SleepMilliseconds(policy.sleepMilliseconds);
+    if (slept >= total) break;
+    const std::int64_t now =
+        std::min({pause, static_cast<std::int64_t>(policy.sleepMilliseconds), total - slept});
+    platform::SleepMilliseconds(static_cast<std::int32_t>(now));
+    slept += now;
+    if (pause < policy.sleepMilliseconds) pause *= 2;
   }
   // The holder has had all that time: assume it died and take the lock over.
   try {

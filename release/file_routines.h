@@ -61,7 +61,8 @@ QUILLON_API std::string NewGuidString();
 
 // Takes the lock of a folder by creating folder + "\folder.lock" exclusively.
 // While another process holds it (the lock file is there), waits (by default
-// 100 attempts, 200 ms apart, see SetLockWaitPolicy), then assumes the holder
+// 100 x 200 ms = 20 seconds in all, see SetLockWaitPolicy; the attempts come
+// 1, 2, 4, ... ms apart at first, then every 200 ms), then assumes the holder
 // has died and takes the lock over. Any other failure to create the lock file
 // (missing folder, a file in the path, a name too long, no permission, a full
 // disk) cannot clear by waiting and is raised at once. Raises with the number
@@ -92,8 +93,9 @@ QUILLON_API std::string ChooseFileName(std::string_view path, std::string_view d
 // never changed.
 QUILLON_API bool VerifyDirectoryName(std::string_view path, bool offerToCreate);
 
-// How ObtainLock waits for a held lock: `attempts` exclusive-creation tries,
-// `sleepMilliseconds` apart, before the take-over. The default is 100 x 200.
+// How long ObtainLock waits for a held lock before the take-over: attempts x
+// sleepMilliseconds in all, with tries at most sleepMilliseconds apart. The
+// default is 100 x 200.
 struct LockWaitPolicy {
   int attempts = 100;
   int sleepMilliseconds = 200;

@@ -14,15 +14,22 @@ namespace quillon {
 
 namespace {
 
-// The resolved path of the object file that holds this function.
-std::string OwnPath() {
-  Dl_info info{};
-  if (::dladdr(reinterpret_cast<void*>(&OwnPath), &info) == 0 || info.dli_fname == nullptr) {
-    return {};
-  }
-  char resolved[PATH_MAX];
-  if (::realpath(info.dli_fname, resolved) != nullptr) return resolved;
-  return info.dli_fname;
+// The resolved path of the object file that holds this function. Looked up
+// once: a release asks for it for every document (one file per document
+// prepares a run each time), and resolving it costs a system call per
+// folder of the path.
+const std::string& OwnPath() {
+  static const std::string path = []() -> std::string {
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&LibraryDirectory), &info) == 0 ||
+        info.dli_fname == nullptr) {
+      return {};
+    }
+    char resolved[PATH_MAX];
+    if (::realpath(info.dli_fname, resolved) != nullptr) return resolved;
+    return info.dli_fname;
+  }();
+  return path;
 }
 
 }  // namespace

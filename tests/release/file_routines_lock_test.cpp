@@ -135,26 +135,34 @@ TEST(FolderLockBetweenProcesses, WaiterGetsTheLockWhenTheHolderLetsGo) {
 }
 
 TEST(FolderLockBetweenProcesses, StaleLockIsTakenOverAfterTheWait) {
-  TempDir dir;
-  dir.Write("folder.lock", "");
-  ShortLockWait wait(5, 2);
-  FakeFileSystem fake;
-  ScopedFileSystem use(fake);
-  EXPECT_EQ(MakeFileNameUnique(dir.Child("out.txt"), "_"), dir.Child("out.txt"));
-  EXPECT_TRUE(fs::is_regular_file(dir.path() / "out.txt"));
-  EXPECT_FALSE(fs::exists(dir.path() / "folder.lock"));
-  const std::string lock = dir.Child("folder.lock");
-  const std::vector<std::string> expected = {"create " + lock,
-                                             "create " + lock,
-                                             "create " + lock,
-                                             "create " + lock,
-                                             "create " + lock,
-                                             "remove " + lock,  // the take-over
-                                             "create " + lock,
-                                             "status " + dir.Child("out.txt"),
-                                             "create " + dir.Child("out.txt"),
-                                             "remove " + lock};
-  EXPECT_EQ(fake.calls, expected);
+  struct Row {
+    int line;
+    int attempts, sleep;
+    int tries;  // creations of the lock before the take-over
+  } rows[] = {
+      // 10 ms in all: tries after 0, 1, 3, 5, 7, 9 and 10 ms.
+      {__LINE__, 5, 2, 7},
+      // 40 ms: quick at first (1, 2, 4 ms apart), then every 8 ms.
+      {__LINE__, 5, 8, 9},
+      {__LINE__, 1, 0, 1},  // no wait at all
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    TempDir dir;
+    dir.Write("folder.lock", "");
+    ShortLockWait wait(row.attempts, row.sleep);
+    FakeFileSystem fake;
+    ScopedFileSystem use(fake);
+    EXPECT_EQ(MakeFileNameUnique(dir.Child("out.txt"), "_"), dir.Child("out.txt"));
+    EXPECT_TRUE(fs::is_regular_file(dir.path() / "out.txt"));
+    EXPECT_FALSE(fs::exists(dir.path() / "folder.lock"));
+    const std::string lock = dir.Child("folder.lock");
+    std::vector<std::string> expected(static_cast<std::size_t>(row.tries), "create " + lock);
+    expected.insert(expected.end(), {"remove " + lock,  // the take-over
+                                     "create " + lock, "status " + dir.Child("out.txt"),
+                                     "create " + dir.Child("out.txt"), "remove " + lock});
+    EXPECT_EQ(fake.calls, expected);
+  }
 }
 
 }  // namespace
