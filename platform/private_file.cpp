@@ -16,10 +16,15 @@ namespace {
 
 constexpr mode_t kPrivateMode = 0600;
 
-std::mutex redirectMutex;
+// Never destroyed: a logger that goes away at the exit of the process may
+// still open its file through here.
+std::mutex& RedirectMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
 std::unordered_map<std::string, std::string>& Redirects() {
-  static std::unordered_map<std::string, std::string> redirects;
-  return redirects;
+  static auto* redirects = new std::unordered_map<std::string, std::string>;
+  return *redirects;
 }
 
 int OpenForAppend(const std::string& path, int extraFlags) {
@@ -72,7 +77,7 @@ PrivateFile OpenPrivateAppendFile(const std::string& nativePath) {
 
   std::string redirect;
   {
-    std::lock_guard<std::mutex> guard(redirectMutex);
+    std::lock_guard<std::mutex> guard(RedirectMutex());
     const auto it = Redirects().find(nativePath);
     if (it != Redirects().end()) redirect = it->second;
   }
@@ -107,7 +112,7 @@ PrivateFile OpenPrivateAppendFile(const std::string& nativePath) {
       return failed;
     }
     {
-      std::lock_guard<std::mutex> guard(redirectMutex);
+      std::lock_guard<std::mutex> guard(RedirectMutex());
       auto& redirects = Redirects();
       if (redirects.size() > 1024) redirects.clear();
       redirects[nativePath] = fresh;
