@@ -11,4 +11,15 @@ QUILLON_API tessel::Logger& GlobalLogger();
 // Drops the current logger and starts a new one (logging off until configured).
 QUILLON_API tessel::Logger& NewGlobalLogger();
 
+// The log is written in blocks. A host-facing operation holds one of these so
+// that whatever it logged is on disk when it returns, and a process that dies
+// later loses nothing of it.
+class FlushLogOnReturn {
+ public:
+  FlushLogOnReturn() = default;
+  FlushLogOnReturn(const FlushLogOnReturn&) = delete;
+  FlushLogOnReturn& operator=(const FlushLogOnReturn&) = delete;
+  ~FlushLogOnReturn() { GlobalLogger().Flush(); }
+};
+
 }  // namespace quillon

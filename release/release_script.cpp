@@ -25,15 +25,6 @@ constexpr std::string_view kOneEdiPerDocument = "One EDI Per Document";
 
 std::atomic<std::int64_t> probeIntervalMs{1000};
 
-// The log is written in blocks; whatever a host-facing operation logged is on
-// disk when it returns, so a process that dies later loses nothing of it.
-struct FlushLogOnReturn {
-  FlushLogOnReturn() = default;
-  FlushLogOnReturn(const FlushLogOnReturn&) = delete;
-  FlushLogOnReturn& operator=(const FlushLogOnReturn&) = delete;
-  ~FlushLogOnReturn() { GlobalLogger().Flush(); }
-};
-
 }  // namespace
 
 void ReleaseScript::SetDirectoryProbeInterval(std::chrono::milliseconds interval) noexcept {

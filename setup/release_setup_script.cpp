@@ -27,6 +27,7 @@ std::int32_t ReleaseSetupScript::ActionEvent(std::int32_t& /*actionId*/, std::st
 }
 
 std::int32_t ReleaseSetupScript::OpenScript() {
+  const FlushLogOnReturn flush;
   try {
     tessel::Logger& logger = NewGlobalLogger();
     logger.LogFolder(logFolder_());
@@ -50,6 +51,7 @@ std::int32_t ReleaseSetupScript::OpenScript() {
 }
 
 std::int32_t ReleaseSetupScript::RunUI() {
+  const FlushLogOnReturn flush;
   // Each step runs even when an earlier one failed, as far as it can.
   std::unique_ptr<SetupWindow> window;
   std::unique_ptr<SetupController> dialog;

@@ -46,6 +46,7 @@ LogCapture::~LogCapture() {
 }
 
 std::string LogCapture::Text() const {
+  GlobalLogger().Flush();
   std::error_code ec;
   if (!fs::exists(dir_.Child("setup.log"), ec)) return {};
   return testing_support::ReadFile(dir_.Child("setup.log"));
