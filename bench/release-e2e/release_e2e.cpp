@@ -1,0 +1,539 @@
+// End-to-end benchmark of `quillon release`: batch files generated from the
+// bundled example, released by the real command as a whole process.
+//
+//   release_e2e [--quick] [--quillon PATH] [--work DIR] [--sizes N,N,...]
+//               [--per-document N] [--keep]
+//
+// Batch files: the documents of examples/professional-claims/batch.json
+// cycled, each with its own document id (1..N) and patient account number
+// ("PA-" + id), written with the example's layout (2-space indent). Every run
+// gets a fresh folder with its own batch class (a copy of the example's, its
+// folders pointed into the run folder, a fresh interchange counter) and a
+// copy of the example's mapping files whose output directory is the run's
+// out/ folder. The command runs with standard output and error sent to files;
+// its CPU time and peak memory come from wait4().
+//
+// Runs:
+//   per batch      each size of --sizes (default 1000,10000,100000,1000000),
+//                  logging off and logging on (the example's setting)
+//   per document   --per-document documents (default 10000) released by one
+//                  process, then the same number split between two
+//                  processes started together into one output folder. The
+//                  two use batch classes of their own, so both count their
+//                  interchange numbers from 1 and ask for the same file names.
+//
+// Printed per run: documents, wall and CPU seconds, documents per CPU second
+// and per wall second, microseconds of CPU per document, peak memory, output
+// and log size, and the memory limit 1.5 x output + 64 MB. Then the targets:
+// per batch with logging off >= 20,000 documents/s at 10,000 and 100,000
+// documents and the time per document within 15% from the smallest to the
+// largest batch; with logging on >= 10,000 documents/s; peak memory within
+// the limit at the largest batch; per document under 10 s with every file
+// name distinct and every file complete. Rates are per CPU second of the
+// command (one core; the machine may be shared), the per-document limit is by
+// the clock.
+//
+// --quick (for the CTest smoke test) runs 100 and 1000 documents per batch and
+// 200 per document. The exit code is 1 when a release failed or its output is
+// incomplete, never because a target was missed: timings are for reading.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+struct Options {
+  bool quick = false;
+  bool keep = false;
+  std::string quillon;
+  fs::path work;
+  fs::path example;
+  std::vector<long long> sizes;
+  long long perDocument = 10000;
+};
+
+struct Run {
+  std::string label;
+  long long documents = 0;
+  double wallSeconds = 0;
+  double cpuSeconds = 0;
+  double peakMb = 0;  // the largest of the processes of the run
+  double outputMb = 0;
+  double logMb = 0;
+  long long outputFiles = 0;
+  long long completeFiles = 0;
+  bool ok = false;
+  std::string problem;
+};
+
+[[noreturn]] void Die(const std::string& message) {
+  std::fprintf(stderr, "release_e2e: %s\n", message.c_str());
+  std::exit(2);
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) Die("cannot read " + path.string());
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (!out) Die("cannot write " + path.string());
+}
+
+double Megabytes(double bytes) {
+  return bytes / (1024.0 * 1024.0);
+}
+
+// Bytes of the regular files directly in `folder`.
+long long FolderBytes(const fs::path& folder, long long* count = nullptr) {
+  long long bytes = 0;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    if (!entry.is_regular_file()) continue;
+    bytes += static_cast<long long>(entry.file_size());
+    if (count != nullptr) ++*count;
+  }
+  return bytes;
+}
+
+// The example's batch: everything but the documents, and the documents.
+struct Example {
+  Json header;
+  std::vector<Json> documents;
+  Json batchClass;
+};
+
+Example LoadExample(const fs::path& folder) {
+  Example example;
+  Json batch = Json::parse(ReadText(folder / "batch.json"));
+  for (auto& document : batch["documents"]) example.documents.push_back(document);
+  batch.erase("documents");
+  example.header = std::move(batch);
+  example.batchClass = Json::parse(ReadText(folder / "batch-class.json"));
+  if (example.documents.empty()) Die("the example batch has no documents");
+  return example;
+}
+
+// Writes a batch of `count` documents cycled from the example's, ids from
+// `firstId` on.
+void WriteBatch(const Example& example, long long count, long long firstId, const fs::path& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) Die("cannot write " + path.string());
+  std::string head = example.header.dump(2);
+  head.erase(head.find_last_of('}'));  // reopen the object
+  while (!head.empty() && (head.back() == '\n' || head.back() == ' ')) head.pop_back();
+  out << head << ",\n  \"documents\": [";
+  std::string text;
+  for (long long i = 0; i < count; ++i) {
+    Json document = example.documents[static_cast<std::size_t>(i) % example.documents.size()];
+    const long long id = firstId + i;
+    document["id"] = id;
+    auto& fields = document["indexFields"];
+    if (fields.contains("Patient Account Number")) {
+      fields["Patient Account Number"] = "PA-" + std::to_string(id);
+    }
+    text = document.dump(2);
+    // Indent the document as an array element of the batch.
+    std::string indented = "\n    ";
+    for (char c : text) {
+      indented.push_back(c);
+      if (c == '\n') indented.append("    ");
+    }
+    out << (i == 0 ? "" : ",") << indented;
+  }
+  out << (count == 0 ? "]\n}\n" : "\n  ]\n}\n");
+  if (!out) Die("writing " + path.string() + " failed");
+}
+
+// A run folder: class.json, mappings/ (output directory: `out`), work/,
+// logs/.
+fs::path PrepareRunFolder(const Options& options, const Example& example, const fs::path& folder,
+                          const std::string& mode, bool logging, const fs::path& out,
+                          const fs::path& mappings) {
+  fs::create_directories(folder);
+  Json batchClass = example.batchClass;
+  auto& properties = batchClass["customProperties"];
+  properties["Mappings Directory"] = mappings.string();
+  properties["Logging Directory"] = (folder / "logs").string();
+  properties["Working Directory"] = (folder / "work").string();
+  properties["EDI Output"] = mode;
+  properties["Enable Logging"] = logging ? "True" : "0";
+  WriteText(folder / "class.json", batchClass.dump(2) + "\n");
+  if (!fs::exists(mappings)) {
+    fs::create_directories(mappings);
+    for (const char* name : {"DataMappings.xml", "FieldMappings.xml", "FeedOutputMappings.xml"}) {
+      std::string text = ReadText(options.example / "mappings" / name);
+      const std::string from = "value=\"./build/example-output/out\"";
+      if (const std::size_t at = text.find(from); at != std::string::npos) {
+        text.replace(at, from.size(), "value=\"" + out.string() + "\"");
+      }
+      WriteText(mappings / name, text);
+      // Mapping files in use are old; a file changed in the last seconds is
+      // read again for every document.
+      fs::last_write_time(mappings / name,
+                          fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+  }
+  return folder / "class.json";
+}
+
+struct Process {
+  pid_t pid = -1;
+  fs::path folder;
+};
+
+Process Start(const Options& options, const fs::path& folder, const fs::path& batch,
+              const fs::path& batchClass) {
+  Process process{-1, folder};
+  process.pid = ::fork();
+  if (process.pid < 0) Die("fork failed");
+  if (process.pid == 0) {
+    const int out = ::open((folder / "stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open((folder / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0 || ::chdir(folder.c_str()) != 0) ::_exit(126);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    const std::string batchText = batch.string();
+    const std::string classText = batchClass.string();
+    ::execl(options.quillon.c_str(), options.quillon.c_str(), "release", batchText.c_str(),
+            "--batch-class", classText.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return process;
+}
+
+struct Finished {
+  int exitCode = -1;
+  double cpuSeconds = 0;
+  double peakMb = 0;
+};
+
+Finished Wait(const Process& process) {
+  int status = 0;
+  rusage usage{};
+  if (::wait4(process.pid, &status, 0, &usage) < 0) Die("wait4 failed");
+  Finished done;
+  done.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  done.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  done.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+  return done;
+}
+
+std::string Tail(const fs::path& file) {
+  std::error_code ec;
+  if (!fs::exists(file, ec)) return {};
+  std::string text = ReadText(file);
+  if (text.size() > 600) text = "..." + text.substr(text.size() - 600);
+  return text;
+}
+
+// Counts the files of `out` and those that end with the interchange trailer
+// (IEA segment and line end): a file cut short or overwritten by another
+// does not.
+void CheckOutput(const fs::path& out, Run& run) {
+  run.outputMb = Megabytes(static_cast<double>(FolderBytes(out, &run.outputFiles)));
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(out, ec)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const auto size = static_cast<std::streamoff>(entry.file_size());
+    const std::streamoff tail = std::min<std::streamoff>(size, 64);
+    std::string end(static_cast<std::size_t>(tail), '\0');
+    in.seekg(size - tail);
+    in.read(end.data(), tail);
+    const std::size_t iea = end.rfind("IEA*");
+    if (iea != std::string::npos && end.ends_with("~\n")) ++run.completeFiles;
+  }
+}
+
+void Remove(const fs::path& path, const Options& options) {
+  if (options.keep) return;
+  std::error_code ec;
+  fs::remove_all(path, ec);
+}
+
+Run PerBatch(const Options& options, const Example& example, const fs::path& batch,
+             long long documents, bool logging) {
+  Run run;
+  run.label = std::string("per batch, logging ") + (logging ? "on" : "off");
+  run.documents = documents;
+  const fs::path folder =
+      options.work / ("batch-" + std::to_string(documents) + (logging ? "-log" : ""));
+  Remove(folder, Options{});
+  const fs::path out = folder / "out";
+  const fs::path batchClass = PrepareRunFolder(options, example, folder, "One EDI Per Batch",
+                                               logging, out, folder / "mappings");
+  const auto start = std::chrono::steady_clock::now();
+  const Finished done = Wait(Start(options, folder, batch, batchClass));
+  run.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.cpuSeconds = done.cpuSeconds;
+  run.peakMb = done.peakMb;
+  CheckOutput(out, run);
+  run.logMb = Megabytes(static_cast<double>(FolderBytes(folder / "logs")));
+  run.ok = done.exitCode == 0 && run.outputFiles == 1 && run.completeFiles == 1;
+  if (!run.ok) {
+    run.problem = "exit code " + std::to_string(done.exitCode) + ", " +
+                  std::to_string(run.completeFiles) + " complete file(s) of " +
+                  std::to_string(run.outputFiles) + "\n" + Tail(folder / "stderr.txt") +
+                  Tail(folder / "stdout.txt");
+  }
+  Remove(folder, options);
+  return run;
+}
+
+// `processes` releases of `documents` / `processes` documents each, started
+// together, into one output folder.
+Run PerDocument(const Options& options, const Example& example, long long documents,
+                int processes) {
+  Run run;
+  run.label = "per document, " + std::to_string(processes) + " process" +
+              (processes == 1 ? "" : "es") + " at once";
+  run.documents = documents;
+  const fs::path root = options.work / ("document-" + std::to_string(processes));
+  Remove(root, Options{});
+  const fs::path out = root / "out";
+  const fs::path mappings = root / "mappings";
+  std::vector<Process> started;
+  std::vector<fs::path> batches;
+  for (int p = 0; p < processes; ++p) {
+    const fs::path folder = root / ("process-" + std::to_string(p + 1));
+    const fs::path batchClass =
+        PrepareRunFolder(options, example, folder, "One EDI Per Document", true, out, mappings);
+    batches.push_back(folder / "batch.json");
+    WriteBatch(example, documents / processes, 1, batches.back());
+  }
+  const auto start = std::chrono::steady_clock::now();
+  for (int p = 0; p < processes; ++p) {
+    const fs::path folder = root / ("process-" + std::to_string(p + 1));
+    started.push_back(
+        Start(options, folder, batches[static_cast<std::size_t>(p)], folder / "class.json"));
+  }
+  std::vector<int> codes;
+  for (const Process& process : started) {
+    const Finished done = Wait(process);
+    codes.push_back(done.exitCode);
+    run.cpuSeconds += done.cpuSeconds;
+    run.peakMb = std::max(run.peakMb, done.peakMb);
+  }
+  run.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  CheckOutput(out, run);
+  for (int p = 0; p < processes; ++p) {
+    run.logMb += Megabytes(
+        static_cast<double>(FolderBytes(root / ("process-" + std::to_string(p + 1)) / "logs")));
+  }
+  const long long expected = (documents / processes) * processes;
+  run.documents = expected;
+  const bool exitOk = std::all_of(codes.begin(), codes.end(), [](int c) { return c == 0; });
+  run.ok = exitOk && run.outputFiles == expected && run.completeFiles == expected;
+  if (!run.ok) {
+    std::string codesText;
+    for (int c : codes) codesText += " " + std::to_string(c);
+    run.problem = "exit codes" + codesText + ", " + std::to_string(run.completeFiles) +
+                  " complete file(s) of " + std::to_string(run.outputFiles) + ", expected " +
+                  std::to_string(expected) + "\n" + Tail(root / "process-1" / "stderr.txt");
+  }
+  Remove(root, options);
+  return run;
+}
+
+void PrintHeader() {
+  std::printf("%-36s %9s %8s %8s %9s %9s %8s %8s %9s %8s %9s %s\n", "run", "documents", "wall s",
+              "cpu s", "docs/s", "wall d/s", "us/doc", "peak MB", "output MB", "log MB", "limit MB",
+              "result");
+}
+
+void Print(const Run& run) {
+  const double perCpu = run.cpuSeconds > 0 ? run.documents / run.cpuSeconds : 0;
+  const double perWall = run.wallSeconds > 0 ? run.documents / run.wallSeconds : 0;
+  const double microseconds = run.documents > 0 ? 1e6 * run.cpuSeconds / run.documents : 0;
+  std::printf("%-36s %9lld %8.2f %8.2f %9.0f %9.0f %8.1f %8.1f %9.1f %8.1f %9.1f %s\n",
+              run.label.c_str(), run.documents, run.wallSeconds, run.cpuSeconds, perCpu, perWall,
+              microseconds, run.peakMb, run.outputMb, run.logMb, 1.5 * run.outputMb + 64,
+              run.ok ? "ok" : "FAILED");
+  if (!run.ok) std::printf("    %s\n", run.problem.c_str());
+  std::fflush(stdout);
+}
+
+std::vector<long long> ParseSizes(const std::string& text) {
+  std::vector<long long> sizes;
+  std::stringstream in(text);
+  std::string piece;
+  while (std::getline(in, piece, ',')) {
+    const long long n = std::atoll(piece.c_str());
+    if (n < 0) Die("a batch size must not be negative: " + piece);
+    sizes.push_back(n);
+  }
+  return sizes;
+}
+
+Options ParseOptions(int argc, char** argv) {
+  Options options;
+  options.example = fs::path(QUILLON_SOURCE_DIR) / "examples" / "professional-claims";
+  options.quillon = QUILLON_BIN;
+  std::string sizes;
+  bool perDocumentGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const auto value = [&]() -> std::string {
+      if (i + 1 >= argc) Die(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--quick") {
+      options.quick = true;
+    } else if (arg == "--keep") {
+      options.keep = true;
+    } else if (arg == "--quillon") {
+      options.quillon = value();
+    } else if (arg == "--work") {
+      options.work = value();
+    } else if (arg == "--sizes") {
+      sizes = value();
+    } else if (arg == "--per-document") {
+      options.perDocument = std::atoll(value().c_str());
+      perDocumentGiven = true;
+    } else if (arg == "--example") {
+      options.example = value();
+    } else {
+      Die("unknown argument " + arg +
+          " (usage: release_e2e [--quick] [--quillon PATH] [--work DIR] [--sizes N,N,...] "
+          "[--per-document N] [--keep])");
+    }
+  }
+  if (!sizes.empty()) {
+    options.sizes = ParseSizes(sizes);
+  } else if (options.quick) {
+    options.sizes = {100, 1000};
+  } else {
+    options.sizes = {1000, 10000, 100000, 1000000};
+  }
+  if (options.quick && !perDocumentGiven) options.perDocument = 200;
+  if (options.work.empty()) options.work = fs::current_path() / "release-e2e-work";
+  options.work = fs::absolute(options.work);
+  options.quillon = fs::absolute(options.quillon).string();
+  if (::access(options.quillon.c_str(), X_OK) != 0) Die("no quillon command at " + options.quillon);
+  return options;
+}
+
+const Run* Find(const std::vector<Run>& runs, const std::string& label, long long documents) {
+  for (const Run& run : runs) {
+    if (run.label == label && run.documents == documents) return &run;
+  }
+  return nullptr;
+}
+
+void Target(const char* what, bool met) {
+  std::printf("  %-74s %s\n", what, met ? "met" : "MISSED");
+}
+
+// Time per CPU second of `label` from the smallest to the largest batch.
+void PrintScaling(const std::vector<Run>& runs, const std::string& label, bool check) {
+  std::vector<const Run*> rows;
+  for (const Run& run : runs) {
+    if (run.label == label && run.ok && run.documents > 0) rows.push_back(&run);
+  }
+  if (rows.size() < 2) return;
+  const double first = rows.front()->cpuSeconds / rows.front()->documents;
+  std::printf("  %s, time per document against %lld documents:", label.c_str(),
+              rows.front()->documents);
+  double worst = 0;
+  for (const Run* run : rows) {
+    const double change = (run->cpuSeconds / run->documents - first) / first;
+    worst = std::max(worst, std::abs(change));
+    std::printf(" %lld %+.1f%%", run->documents, 100 * change);
+  }
+  std::printf("\n");
+  if (check)
+    Target("time per document within 15% from the smallest to the largest batch", worst <= 0.15);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv);
+  const Example example = LoadExample(options.example);
+  fs::create_directories(options.work);
+  std::printf("release_e2e: %s\n  quillon %s, example %s, work folder %s\n",
+              options.quick ? "quick run" : "full run", options.quillon.c_str(),
+              options.example.c_str(), options.work.c_str());
+  PrintHeader();
+
+  std::vector<Run> runs;
+  for (long long n : options.sizes) {
+    const fs::path batch = options.work / ("batch-" + std::to_string(n) + ".json");
+    WriteBatch(example, n, 1, batch);
+    for (bool logging : {false, true}) {
+      runs.push_back(PerBatch(options, example, batch, n, logging));
+      Print(runs.back());
+    }
+    Remove(batch, options);
+  }
+  if (options.perDocument > 0) {
+    for (int processes : {1, 2}) {
+      runs.push_back(PerDocument(options, example, options.perDocument, processes));
+      Print(runs.back());
+    }
+  }
+
+  std::printf("targets (rates per CPU second of the command):\n");
+  PrintScaling(runs, "per batch, logging off", true);
+  PrintScaling(runs, "per batch, logging on", false);
+  for (long long n : {10000LL, 100000LL}) {
+    if (const Run* run = Find(runs, "per batch, logging off", n)) {
+      const std::string what =
+          "per batch, logging off, " + std::to_string(n) + " documents: >= 20,000 documents/s";
+      Target(what.c_str(), run->ok && run->documents / run->cpuSeconds >= 20000);
+    }
+  }
+  for (const Run& run : runs) {
+    if (run.label != "per batch, logging on" || run.documents < 10000) continue;
+    const std::string what = "per batch, logging on, " + std::to_string(run.documents) +
+                             " documents: >= 10,000 documents/s";
+    Target(what.c_str(), run.ok && run.documents / run.cpuSeconds >= 10000);
+  }
+  if (!options.sizes.empty()) {
+    const long long largest = *std::max_element(options.sizes.begin(), options.sizes.end());
+    if (const Run* run = Find(runs, "per batch, logging off", largest)) {
+      const std::string what = "per batch, " + std::to_string(largest) +
+                               " documents: peak memory <= 1.5 x output + 64 MB";
+      Target(what.c_str(), run->ok && run->peakMb <= 1.5 * run->outputMb + 64);
+    }
+  }
+  for (const Run& run : runs) {
+    if (!run.label.starts_with("per document")) continue;
+    const std::string what = run.label + ": under 10 s, every name distinct, every file complete";
+    Target(what.c_str(), run.ok && run.wallSeconds < 10);
+  }
+
+  const bool allOk = std::all_of(runs.begin(), runs.end(), [](const Run& r) { return r.ok; });
+  if (!options.keep) {
+    std::error_code ec;
+    fs::remove(options.work, ec);  // only when empty
+  }
+  return allOk ? 0 : 1;
+}
