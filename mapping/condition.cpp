@@ -1,9 +1,10 @@
 #include "mapping/condition.h"
 
 #include <algorithm>
+#include <exception>
 #include <string>
 
-#include "mapping/field_mappings.h"
+#include "mapping/expression_evaluator.h"
 #include "platform/date_text.h"
 #include "platform/like.h"
 #include "platform/number_text.h"
@@ -54,6 +55,29 @@ int CompareOrdered(std::string_view left, std::string_view right) {
   return CompareCodeUnits(left, right);
 }
 
+ReadValue ReadForComparison(std::string_view value) {
+  ReadValue read;
+  read.number = platform::ReadNumber(value);
+  if (const auto date = platform::ReadDate(value)) read.date = date->serial;
+  return read;
+}
+
+namespace {
+
+// CompareOrdered when the right value has been read already: the left value
+// is only read as what the right one is too.
+int CompareOrderedWith(std::string_view left, std::string_view right, const ReadValue& r) {
+  if (r.number) {
+    if (const auto l = platform::ReadNumber(left)) return Order(*l, *r.number);
+  }
+  if (r.date) {
+    if (const auto l = platform::ReadDate(left)) return Order(l->serial, *r.date);
+  }
+  return CompareCodeUnits(left, right);
+}
+
+}  // namespace
+
 namespace {
 
 bool Found(std::string_view hay, std::string_view needle, bool caseless) {
@@ -74,7 +98,7 @@ bool SameText(std::string_view a, std::string_view b, bool caseless) {
 }  // namespace
 
 bool ApplyOperator(enumConditionals op, CompareMethod mode, std::string_view left,
-                   std::string_view right) {
+                   std::string_view right, const ReadValue* rightRead) {
   namespace text = platform::text;
   const bool caseless = mode == vbTextCompare;
   switch (op) {
@@ -85,8 +109,9 @@ bool ApplyOperator(enumConditionals op, CompareMethod mode, std::string_view lef
     case condLessThan:
     case condLessThanOrEqual: {
       // Text mode never looks for numbers or dates.
-      const int order = caseless ? CompareCodeUnits(text::LCase(left), text::LCase(right))
-                                 : CompareOrdered(left, right);
+      const int order = caseless    ? CompareCodeUnits(text::LCase(left), text::LCase(right))
+                        : rightRead ? CompareOrderedWith(left, right, *rightRead)
+                                    : CompareOrdered(left, right);
       switch (op) {
         case condEquals:
           return order == 0;
@@ -139,6 +164,48 @@ void Condition::SetCompareMode(std::int32_t v) noexcept {
   compareMode_ = v == vbTextCompare ? vbTextCompare : vbBinaryCompare;
 }
 
+struct Condition::ParsedOperand {
+  FieldParts parts;
+  std::exception_ptr failure;  // set when the text does not parse
+  // An expression of literal parts only has the same value every time.
+  bool constant = false;
+  std::string value;       // when constant
+  detail::ReadValue read;  // when constant: value read for comparisons
+};
+
+std::shared_ptr<const Condition::ParsedOperand> Condition::Parse(std::string_view text) {
+  auto parsed = std::make_shared<ParsedOperand>();
+  try {
+    parsed->parts.ParseValueString(text);
+    parsed->constant = true;
+    for (const FieldPart& part : parsed->parts) {
+      if (part.PartType != kLiteralPart) {
+        parsed->constant = false;
+        break;
+      }
+      parsed->value += part.LiteralText;
+    }
+    if (parsed->constant) parsed->read = detail::ReadForComparison(parsed->value);
+  } catch (...) {
+    parsed->failure = std::current_exception();
+    parsed->constant = false;
+  }
+  return parsed;
+}
+
+void Condition::SetOperand1(std::string_view v) {
+  auto parsed = Parse(v);
+  operand1_.assign(v);
+  operand1Hash_ = tessel::NameValueList::HashOf(v);
+  parsed1_ = std::move(parsed);
+}
+
+void Condition::SetOperand2(std::string_view v) {
+  auto parsed = Parse(v);
+  operand2_.assign(v);
+  parsed2_ = std::move(parsed);
+}
+
 bool Condition::Evaluate(const tessel::NameValueList& inputFields) const noexcept {
   try {
     return EvaluateOrThrow(inputFields);
@@ -150,18 +217,27 @@ bool Condition::Evaluate(const tessel::NameValueList& inputFields) const noexcep
 bool Condition::EvaluateOrThrow(const tessel::NameValueList& inputFields) const {
   // Operand1 names an input field when there is one of that name, and is a
   // value expression otherwise; Operand2 is always an expression. Both
-  // expressions go through one translation of a throw-away mapping set.
-  std::string left;
-  FieldMappings operands;
-  if (const tessel::NameValue* field = inputFields.Item(std::string_view(operand1_))) {
+  // expressions are evaluated as one translation (the same instant for any
+  // date/time parts).
+  ExpressionEvaluator evaluator;
+  std::string leftValue;
+  std::string_view left;
+  if (const tessel::NameValue* field = inputFields.Item(operand1_, operand1Hash_)) {
     left = field->Value();
   } else {
-    operands.Add("_op1", operand1_);
+    if (parsed1_) {
+      if (parsed1_->failure) std::rethrow_exception(parsed1_->failure);
+      evaluator.Append(leftValue, parsed1_->parts, inputFields);
+    }
+    left = leftValue;
   }
-  operands.Add("_op2", operand2_);
-  const tessel::NameValueList resolved = operands.TranslateFields(inputFields, false);
-  if (const tessel::NameValue* op1 = resolved.Item(std::string_view("_op1"))) left = op1->Value();
-  const std::string& right = resolved.Value("_op2");
+  if (!parsed2_) return detail::ApplyOperator(operator_, compareMode_, left, {});
+  if (parsed2_->failure) std::rethrow_exception(parsed2_->failure);
+  if (parsed2_->constant) {
+    return detail::ApplyOperator(operator_, compareMode_, left, parsed2_->value, &parsed2_->read);
+  }
+  std::string right;
+  evaluator.Append(right, parsed2_->parts, inputFields);
   return detail::ApplyOperator(operator_, compareMode_, left, right);
 }
 

@@ -5,6 +5,7 @@
 // condition and combines the results left to right without precedence.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,12 +45,12 @@ enum CompareMethod : std::int32_t { vbBinaryCompare = 0, vbTextCompare = 1 };
 class MARROW_API Condition {
  public:
   const std::string& Operand1() const noexcept { return operand1_; }
-  void SetOperand1(std::string_view v) { operand1_.assign(v); }
+  void SetOperand1(std::string_view v);
   enumConditionals Operator() const noexcept { return operator_; }
   // Values outside 0..14 store condEquals.
   void SetOperator(std::int32_t v) noexcept;
   const std::string& Operand2() const noexcept { return operand2_; }
-  void SetOperand2(std::string_view v) { operand2_.assign(v); }
+  void SetOperand2(std::string_view v);
   enumConditionalConnectors Connector() const noexcept { return connector_; }
   // Values outside 0..1 store condAnd.
   void SetConnector(std::int32_t v) noexcept;
@@ -68,9 +69,18 @@ class MARROW_API Condition {
   // false result.
   bool EvaluateOrThrow(const tessel::NameValueList& inputFields) const;
 
+  // An operand parsed as a value expression when it is set, so that
+  // evaluating never parses (none: the empty text). A text that does not
+  // parse keeps its failure, raised only when the operand's value is needed.
+  struct ParsedOperand;
+  static std::shared_ptr<const ParsedOperand> Parse(std::string_view text);
+
   std::string operand1_;
+  std::size_t operand1Hash_ = tessel::NameValueList::HashOf({});
+  std::shared_ptr<const ParsedOperand> parsed1_;
   enumConditionals operator_ = condEquals;
   std::string operand2_;
+  std::shared_ptr<const ParsedOperand> parsed2_;
   enumConditionalConnectors connector_ = condAnd;
   CompareMethod compareMode_ = vbBinaryCompare;
 };

@@ -2,8 +2,14 @@
 
 namespace marrow {
 
-FieldMapping::FieldMapping(std::string_view name, std::string_view value) : name_(name) {
+FieldMapping::FieldMapping(std::string_view name, std::string_view value)
+    : name_(name), nameHash_(tessel::NameValueList::HashOf(name)) {
   SetValue(value);
+}
+
+void FieldMapping::SetName(std::string_view name) {
+  name_.assign(name);
+  nameHash_ = tessel::NameValueList::HashOf(name);
 }
 
 void FieldMapping::SetValue(std::string_view value) {

@@ -8,9 +8,11 @@
 // and the parts read before the failure stay in Parts().
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "host/tessel/name_value_list.h"
 #include "mapping/field_parts.h"
 #include "marrow_export.h"
 
@@ -24,7 +26,9 @@ class MARROW_API FieldMapping {
 
   // "Gets or sets the resulting field name."
   const std::string& Name() const noexcept { return name_; }
-  void SetName(std::string_view name) { name_.assign(name); }
+  void SetName(std::string_view name);
+  // tessel::NameValueList::HashOf(Name()), kept for the translations.
+  std::size_t NameHash() const noexcept { return nameHash_; }
 
   // "Gets or sets the mapping (translation) value."
   const std::string& Value() const noexcept { return value_; }
@@ -35,6 +39,7 @@ class MARROW_API FieldMapping {
 
  private:
   std::string name_;
+  std::size_t nameHash_ = tessel::NameValueList::HashOf({});
   std::string value_;
   FieldParts parts_;
 };

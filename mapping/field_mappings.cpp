@@ -1,12 +1,10 @@
 #include "mapping/field_mappings.h"
 
-#include <optional>
 #include <utility>
 
 #include "host/tessel/string_builder.h"
+#include "mapping/expression_evaluator.h"
 #include "mapping/field_mapping.h"
-#include "mapping/field_modifiers.h"
-#include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/format.h"
 #include "platform/text.h"
@@ -134,36 +132,25 @@ std::vector<std::string> FieldMappings::DisplayAllParts(std::string_view name) c
   return mapping->Parts().DisplayAllParts();
 }
 
+void FieldMappings::Translate(const FieldMapping& mapping, const tessel::NameValueList& inputData,
+                              ExpressionEvaluator& evaluator, std::string& out) {
+  out.clear();
+  evaluator.Append(out, mapping.Parts(), inputData);
+  if (mapping.Name() == "_newLineChar") out = NewLineValue(out);
+  if (mapping.Name() == "_outputString") ApplyOutputReplacements(out, inputData);
+}
+
 tessel::NameValueList FieldMappings::TranslateFields(const tessel::NameValueList& inputData,
                                                      bool includeUnmappedFields) const {
   tessel::NameValueList output;
+  output.Reserve(items_.size() +
+                 (includeUnmappedFields ? static_cast<std::size_t>(inputData.Count()) : 0));
   // One instant for the whole call, so that every date/time part agrees.
-  const platform::OleDate now = platform::CurrentClock().Now();
-  std::optional<std::string> nowText;
-
+  ExpressionEvaluator evaluator;
+  std::string out;
   for (const auto& mapping : items_) {
-    std::string out;
-    for (const FieldPart& part : mapping->Parts()) {
-      switch (part.PartType) {
-        case kLiteralPart:
-          out += part.LiteralText;
-          break;
-        case kDateTimePart:
-          if (!nowText) nowText = platform::FormatGeneralDate(now);
-          out += FormatDateValue(*nowText, part.DateFormat);
-          break;
-        case kFieldPart:
-          if (const tessel::NameValue* entry = inputData.Item(part.FieldName)) {
-            out += ApplyFieldModifiers(entry->Value(), part);
-          }
-          break;
-        default:
-          break;
-      }
-    }
-    if (mapping->Name() == "_newLineChar") out = NewLineValue(out);
-    if (mapping->Name() == "_outputString") ApplyOutputReplacements(out, inputData);
-    output.Add(mapping->Name(), out);
+    Translate(*mapping, inputData, evaluator, out);
+    output.AddByExchange(mapping->Name(), out);
   }
 
   if (includeUnmappedFields) {
@@ -174,6 +161,15 @@ tessel::NameValueList FieldMappings::TranslateFields(const tessel::NameValueList
     }
   }
   return output;
+}
+
+void FieldMappings::TranslateValues(const tessel::NameValueList& inputData,
+                                    std::vector<std::string>& values) const {
+  if (values.size() < items_.size()) values.resize(items_.size());
+  ExpressionEvaluator evaluator;
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    Translate(*items_[i], inputData, evaluator, values[i]);
+  }
 }
 
 }  // namespace marrow

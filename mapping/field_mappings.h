@@ -56,6 +56,7 @@
 
 namespace marrow {
 
+class ExpressionEvaluator;
 class FieldMapping;
 
 class MARROW_API FieldMappings {
@@ -94,6 +95,14 @@ class MARROW_API FieldMappings {
   // provided as input."
   tessel::NameValueList TranslateFields(const tessel::NameValueList& inputData,
                                         bool includeUnmappedFields = false) const;
+  // The values TranslateFields(inputData, false) would give, without the
+  // list: values[i] becomes the value of the i-th mapping (in set order,
+  // names as the iterator gives them). `values` grows to Count() entries
+  // when it is shorter; its strings are overwritten, so their memory is
+  // reused from call to call. The same failures as TranslateFields; the
+  // values of a failed call are unspecified.
+  void TranslateValues(const tessel::NameValueList& inputData,
+                       std::vector<std::string>& values) const;
 
   // Diagnostic: the FieldParts::DisplayAllParts lines of the mapping stored
   // under that key (none when there is no such mapping). They also go to the
@@ -107,6 +116,10 @@ class MARROW_API FieldMappings {
   const_iterator end() const;
 
  private:
+  // The value of one mapping into `out` (emptied first).
+  static void Translate(const FieldMapping& mapping, const tessel::NameValueList& inputData,
+                        ExpressionEvaluator& evaluator, std::string& out);
+
   Container items_;
   // Case-folded name -> 0-based position in items_.
   std::unordered_map<std::string, std::size_t> index_;

@@ -30,27 +30,32 @@ class CharacterSet {
   std::u32string chars_;
 };
 
-std::string IndexStep(std::string_view v, std::int32_t index, std::string_view delimiter) {
-  if (v.empty()) return {};
-  if (index < 0) platform::Raise(platform::err::kSubscriptOutOfRange, kSource);
-  if (delimiter.empty()) return index == 0 ? std::string(v) : std::string();
-  std::size_t from = 0;
-  for (std::int32_t k = 0; k < index; ++k) {
-    const std::size_t hit = v.find(delimiter, from);
-    if (hit == std::string_view::npos) return {};
-    from = hit + delimiter.size();
+bool IsAscii(std::string_view s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
   }
-  const std::size_t end = v.find(delimiter, from);
-  return std::string(v.substr(from, end == std::string_view::npos ? end : end - from));
+  return true;
 }
 
-std::string StripStep(const std::string& v, std::string_view stripChars) {
+void StripInPlace(std::string& v, std::string_view stripChars) {
+  if (IsAscii(stripChars)) {
+    // An ASCII byte is always a character of its own (no byte of a longer
+    // UTF-8 sequence is below 0x80, and DecodeKeepBytes keeps every other
+    // byte as it is), so removing ASCII characters is removing those bytes.
+    bool strip[128] = {};
+    for (char c : stripChars) strip[static_cast<unsigned char>(c)] = true;
+    std::erase_if(v, [&](char c) {
+      const auto b = static_cast<unsigned char>(c);
+      return b < 0x80 && strip[b];
+    });
+    return;
+  }
   const CharacterSet set(stripChars);
   std::u32string chars = text::DecodeKeepBytes(v);
   chars.erase(
       std::remove_if(chars.begin(), chars.end(), [&](char32_t c) { return set.Contains(c); }),
       chars.end());
-  return text::Encode(chars);
+  v = text::Encode(chars);
 }
 
 std::string SubstringStep(std::string v, std::int32_t start, std::int32_t length) {
@@ -60,11 +65,10 @@ std::string SubstringStep(std::string v, std::int32_t start, std::int32_t length
   return text::Mid(v, start, length);
 }
 
-std::string TruncateAtStep(std::string v, std::int32_t position) {
+void TruncateAtInPlace(std::string& v, std::int32_t position) {
   if (position > 1 && position < static_cast<std::int64_t>(text::Len(v))) {
-    return text::Left(v, static_cast<std::size_t>(position));
+    v.resize(text::ByteOffset(v, static_cast<std::size_t>(position)));  // text::Left
   }
-  return v;
 }
 
 std::string TruncateBeforeStep(std::string v, std::string_view truncateChars) {
@@ -128,15 +132,6 @@ std::string FixedStep(std::string v, std::int32_t length) {
   return v;
 }
 
-std::string LookupStep(std::string v, const tessel::NameValueList& table) {
-  if (v.empty()) return v;
-  if (const tessel::NameValue* entry = table.Item(v)) return entry->Value();
-  if (const tessel::NameValue* fallback = table.Item(std::string_view("*"))) {
-    return fallback->Value();
-  }
-  return v;
-}
-
 std::string CenturyDigits(int year) {
   std::string digits = std::to_string(year / 100);
   if (digits.size() < 2) digits.insert(0, 2 - digits.size(), '0');
@@ -145,28 +140,119 @@ std::string CenturyDigits(int year) {
 
 }  // namespace
 
-std::string ApplyFieldModifiers(std::string_view value, const FieldPart& part) {
-  std::string v(value);
-  if (part.IndexString) v = IndexStep(v, part.IndexValue, part.IndexDelimiter);
-  if (part.Trim) v = std::string(text::Trim(v));
-  if (part.Strip) v = StripStep(v, part.StripChars);
+namespace {
+
+// The index step on `v` itself: the piece at `index`, or "".
+void IndexInPlace(std::string& v, std::int32_t index, std::string_view delimiter) {
+  if (v.empty()) return;
+  if (index < 0) platform::Raise(platform::err::kSubscriptOutOfRange, kSource);
+  if (delimiter.empty()) {
+    if (index != 0) v.clear();
+    return;
+  }
+  std::size_t from = 0;
+  for (std::int32_t k = 0; k < index; ++k) {
+    const std::size_t hit = v.find(delimiter, from);
+    if (hit == std::string::npos) {
+      v.clear();
+      return;
+    }
+    from = hit + delimiter.size();
+  }
+  const std::size_t end = v.find(delimiter, from);
+  if (end != std::string::npos) v.erase(end);
+  v.erase(0, from);
+}
+
+void TrimInPlace(std::string& v) {
+  const std::string_view trimmed = text::Trim(v);
+  if (trimmed.size() == v.size()) return;
+  const auto from = static_cast<std::size_t>(trimmed.data() - v.data());
+  v.erase(from + trimmed.size());
+  v.erase(0, from);
+}
+
+// "format{>}" and "format{<}" on an ASCII text: the text in upper (lower)
+// case, which is what Format gives for these masks. Anything else: false.
+bool CaseFormatInPlace(std::string& v, std::string_view mask) {
+  if (mask != ">" && mask != "<") return false;
+  if (!IsAscii(v)) return false;
+  const bool upper = mask == ">";
+  for (char& c : v) {
+    if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return true;
+}
+
+// Steps 1 to 12 of the chain on `v` itself.
+void ModifyInPlace(std::string& v, const FieldPart& part) {
+  if (part.IndexString) IndexInPlace(v, part.IndexValue, part.IndexDelimiter);
+  if (part.Trim) TrimInPlace(v);
+  if (part.Strip) StripInPlace(v, part.StripChars);
   if (part.Substring) v = SubstringStep(std::move(v), part.SubstringStart, part.SubstringLength);
-  if (part.TruncateAt) v = TruncateAtStep(std::move(v), part.TruncatePos);
+  if (part.TruncateAt) TruncateAtInPlace(v, part.TruncatePos);
   if (part.TruncateAfter) v = TruncateBeforeStep(std::move(v), part.TruncateChars);
   if (part.LeftTrim) v = LeftTrimStep(std::move(v), part.TrimCharNumber);
   if (part.ReplaceString && !part.ReplaceText.empty()) {
     v = text::Replace(v, part.ReplaceText, part.ReplaceWithText);
   }
-  if (part.StringFormat) v = platform::Format(std::string_view(v), part.StringFormatMask);
+  if (part.StringFormat && !CaseFormatInPlace(v, part.StringFormatMask)) {
+    v = platform::Format(std::string_view(v), part.StringFormatMask);
+  }
   if (part.SeparatePart) v = SeparateStep(std::move(v), part.NumberOfCharPerPart);
   if (part.AlphaToNumeric && !v.empty()) v = AlphaToNumericStep(v);
   if (part.Fixed) v = FixedStep(std::move(v), part.FixedLength);
+}
 
-  if (part.DateField) return FormatDateValue(v, part.DateFormat);
-  if (part.Numeric) return platform::Format(text::Trim(v), part.NumericFormat);
-  if (part.Lookup) return LookupStep(std::move(v), part.LookupTable);
-  if (part.Wrap) return WrapText(v, part.WrapLength);
-  return v;
+// Step 13 and the append: at most one of date, numeric, lookup, wrap.
+void AppendLastStep(std::string& out, std::string& v, const FieldPart& part) {
+  if (part.DateField) {
+    out += FormatDateValue(v, part.DateFormat);
+  } else if (part.Numeric) {
+    out += platform::Format(text::Trim(v), part.NumericFormat);
+  } else if (part.Lookup) {
+    if (v.empty()) return;
+    if (const tessel::NameValue* entry = part.LookupTable.Item(v)) {
+      out += entry->Value();
+    } else if (const tessel::NameValue* fallback = part.LookupTable.Item(std::string_view("*"))) {
+      out += fallback->Value();
+    } else {
+      out += v;
+    }
+  } else if (part.Wrap) {
+    out += WrapText(v, part.WrapLength);
+  } else {
+    out += v;
+  }
+}
+
+}  // namespace
+
+std::string ApplyFieldModifiers(std::string_view value, const FieldPart& part) {
+  std::string v(value);
+  ModifyInPlace(v, part);
+  std::string out;
+  AppendLastStep(out, v, part);
+  return out;
+}
+
+void AppendFieldModifiers(std::string& out, std::string_view value, const FieldPart& part) {
+  const bool onlyTrim = !part.IndexString && !part.Strip && !part.Substring && !part.TruncateAt &&
+                        !part.TruncateAfter && !part.LeftTrim && !part.ReplaceString &&
+                        !part.StringFormat && !part.SeparatePart && !part.AlphaToNumeric &&
+                        !part.Fixed && !part.DateField && !part.Numeric && !part.Lookup &&
+                        !part.Wrap;
+  if (onlyTrim) {
+    out.append(part.Trim ? text::Trim(value) : value);
+    return;
+  }
+  // The value is worked on in a buffer kept by the thread (the chain never
+  // calls itself), so that its memory is not asked for again every time.
+  thread_local std::string v;
+  v.assign(value);
+  ModifyInPlace(v, part);
+  AppendLastStep(out, v, part);
 }
 
 std::string WrapText(std::string_view input, std::int32_t width) {

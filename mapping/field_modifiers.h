@@ -38,6 +38,10 @@ inline constexpr std::int64_t kMaxLeftTrimValueLength = 32767;
 //   6  a value longer than 32767 characters reaching the left trim
 std::string ApplyFieldModifiers(std::string_view value, const FieldPart& part);
 
+// Appends ApplyFieldModifiers(value, part) to `out`; a reference without
+// modifiers, or with trim alone, costs no copy of its own.
+void AppendFieldModifiers(std::string& out, std::string_view value, const FieldPart& part);
+
 // Word wrapping: trims the text, turns CR LF / CR / LF into line breaks,
 // fills each line word by word up to `width` characters (a longer word stands
 // alone, never split) and joins the lines with CR LF. Backticks come out as

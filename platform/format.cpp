@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <functional>
 #include <optional>
 
 #include "platform/date_text.h"
@@ -281,6 +282,28 @@ std::string FormatNamed(const Variant& v, const NamedFormat& named, int firstDay
   }
 }
 
+// Reads a mask, or gives the one read before: the same few masks come back
+// for every value formatted, so the last ones are kept (per thread). The
+// reference is good until the next call. A mask that cannot be read is not
+// kept.
+const Mask& ReadMaskKept(std::string_view mask) {
+  struct Entry {
+    bool used = false;
+    std::string text;
+    Mask mask;
+  };
+  thread_local std::array<Entry, 32> entries;
+  Entry& entry = entries[std::hash<std::string_view>{}(mask) % entries.size()];
+  if (!entry.used || entry.text != mask) {
+    Mask read = fmt::ReadMask(mask);
+    entry.used = false;
+    entry.text.assign(mask);
+    entry.mask = std::move(read);
+    entry.used = true;
+  }
+  return entry.mask;
+}
+
 int ValidDayOfWeek(int firstDayOfWeek) {
   return firstDayOfWeek >= 1 && firstDayOfWeek <= 7 ? firstDayOfWeek : 1;
 }
@@ -292,7 +315,13 @@ int ValidWeekOfYear(int firstWeekOfYear) {
 
 namespace fmt {
 
-std::string FormatTextSection(std::string_view value, const Section& section) {
+namespace {
+
+// FormatTextSection over the characters of a value: `at(k)` is character k
+// of `count`.
+template <typename At>
+std::string FormatTextCharacters(const Section& section, std::size_t count, At at,
+                                 std::size_t reserve) {
   bool lower = false, upper = false, leftToRight = false;
   std::size_t placeholders = 0;
   for (const fmt::Token& t : section.tokens) {
@@ -301,7 +330,6 @@ std::string FormatTextSection(std::string_view value, const Section& section) {
     if (t.kind == Tok::LeftToRight) leftToRight = true;
     if (t.kind == Tok::CharOrSpace || t.kind == Tok::CharOrNothing) ++placeholders;
   }
-  const std::u32string source = text::DecodeKeepBytes(value);
   auto emit = [&](std::string& out, char32_t c) {
     if (lower)
       c = text::FoldLower(c);
@@ -314,17 +342,17 @@ std::string FormatTextSection(std::string_view value, const Section& section) {
   // nothing). '!' fills from the left instead. Characters beyond the
   // placeholders come after the last one.
   std::size_t blanks = 0;
-  if (!leftToRight && placeholders > source.size()) blanks = placeholders - source.size();
+  if (!leftToRight && placeholders > count) blanks = placeholders - count;
   std::size_t next = 0;
   std::string out;
-  out.reserve(value.size() + section.tokens.size());
+  out.reserve(reserve + section.tokens.size());
   for (const fmt::Token& t : section.tokens) {
     if (t.kind == Tok::CharOrSpace || t.kind == Tok::CharOrNothing) {
       if (blanks > 0) {
         --blanks;
         if (t.kind == Tok::CharOrSpace) out.push_back(' ');
-      } else if (next < source.size()) {
-        emit(out, source[next++]);
+      } else if (next < count) {
+        emit(out, at(next++));
       } else if (t.kind == Tok::CharOrSpace) {
         out.push_back(' ');
       }
@@ -334,8 +362,42 @@ std::string FormatTextSection(std::string_view value, const Section& section) {
       out.append(t.text);
     }
   }
-  while (next < source.size()) emit(out, source[next++]);
+  while (next < count) emit(out, at(next++));
   return out;
+}
+
+bool IsAscii(std::string_view value) {
+  for (char c : value) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FormatTextSection(std::string_view value, const Section& section) {
+  // The common mask ">" (or "<") on an ASCII text: the text in upper (lower)
+  // case, as the general way below gives it.
+  if (section.tokens.size() == 1 &&
+      (section.tokens[0].kind == Tok::Upper || section.tokens[0].kind == Tok::Lower) &&
+      IsAscii(value)) {
+    const bool upper = section.tokens[0].kind == Tok::Upper;
+    std::string out(value);
+    for (char& c : out) {
+      if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+      if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    return out;
+  }
+  // An ASCII text is its own list of characters.
+  if (IsAscii(value)) {
+    return FormatTextCharacters(
+        section, value.size(), [&](std::size_t k) { return static_cast<char32_t>(value[k]); },
+        value.size());
+  }
+  const std::u32string source = text::DecodeKeepBytes(value);
+  return FormatTextCharacters(
+      section, source.size(), [&](std::size_t k) { return source[k]; }, value.size());
 }
 
 }  // namespace fmt
@@ -346,10 +408,23 @@ std::string Format(const Variant& value, std::string_view mask, int firstDayOfWe
   const int day = ValidDayOfWeek(firstDayOfWeek);
   const int week = ValidWeekOfYear(firstWeekOfYear);
   if (const NamedFormat* named = FindNamed(mask)) return FormatNamed(value, *named, day, week);
-  return FormatWithMask(value, fmt::ReadMask(mask), day, week);
+  return FormatWithMask(value, ReadMaskKept(mask), day, week);
 }
 
 std::string Format(std::string_view textValue, std::string_view mask) {
+  // A text mask (or a mask of no kind, which formats a text as text) works
+  // on the text itself: the same as FormatAsText of the text as a String,
+  // without making one.
+  if (!mask.empty() && FindNamed(mask) == nullptr) {
+    const Mask& read = ReadMaskKept(mask);
+    if (read.type == MaskType::Text || read.type == MaskType::Unknown) {
+      const Section* section = read.SectionAt(0);
+      if (textValue.empty()) {
+        if (const Section* second = read.SectionAt(1)) section = second;
+      }
+      return fmt::FormatTextSection(textValue, *section);
+    }
+  }
   return Format(Variant::FromText(std::string(textValue)), mask);
 }
 

@@ -8,9 +8,22 @@ namespace {
 using calendar::Moment;
 
 void AppendNumber(std::string& out, int value, int width) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-  out.append(buffer);
+  if (value < 0) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
+    out.append(buffer);
+    return;
+  }
+  // As "%0*d" prints a value of no sign: its digits, zeros in front up to
+  // `width`.
+  char digits[12];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  for (int pad = count; pad < width; ++pad) out.push_back('0');
+  while (count > 0) out.push_back(digits[--count]);
 }
 
 int Hour12(int hour) {

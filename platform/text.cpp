@@ -61,6 +61,10 @@ constexpr std::array<char16_t, 32> kCp1252High = {
 }  // namespace
 
 std::size_t Len(std::string_view s) {
+  // Most texts are ASCII: one character per byte.
+  std::size_t ascii = 0;
+  while (ascii < s.size() && static_cast<unsigned char>(s[ascii]) < 0x80) ++ascii;
+  if (ascii == s.size()) return ascii;
   std::size_t count = 0;
   for (std::size_t i = 0; i < s.size(); i += Step(s, i)) ++count;
   return count;
@@ -205,7 +209,27 @@ bool EqualsCaseless(std::string_view a, std::string_view b) {
     // lengths can never compare equal.
     return false;
   }
-  return LCase(a) == LCase(b);
+  // LCase(a) == LCase(b) without making either: LCase changes only ASCII
+  // capitals and the Latin-1 capitals U+00C0..U+00DE (but U+00D7), whose
+  // UTF-8 form is C3 80..C3 9E (C3 is never a continuation byte, and a byte
+  // 80..9E after it always completes a valid sequence).
+  const auto fold = [](unsigned char byte, bool afterC3) {
+    if (byte >= 'A' && byte <= 'Z') return static_cast<unsigned char>(byte + 32);
+    if (afterC3 && byte >= 0x80 && byte <= 0x9E && byte != 0x97) {
+      return static_cast<unsigned char>(byte + 32);
+    }
+    return byte;
+  };
+  bool aAfterC3 = false;
+  bool bAfterC3 = false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto ca = static_cast<unsigned char>(a[i]);
+    const auto cb = static_cast<unsigned char>(b[i]);
+    if (fold(ca, aAfterC3) != fold(cb, bAfterC3)) return false;
+    aAfterC3 = ca == 0xC3;
+    bAfterC3 = cb == 0xC3;
+  }
+  return true;
 }
 
 std::size_t FindCaseless(std::string_view hay, std::string_view needle, std::size_t from) {
@@ -271,8 +295,11 @@ std::string ToWindows1252(std::string_view utf8) {
   for (std::size_t i = 0; i < utf8.size();) {
     const auto b0 = static_cast<unsigned char>(utf8[i]);
     if (b0 < 0x80) {
-      out.push_back(static_cast<char>(b0));
-      ++i;
+      // A run of ASCII is copied as it is.
+      std::size_t end = i + 1;
+      while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80) ++end;
+      out.append(utf8.substr(i, end - i));
+      i = end;
       continue;
     }
     const std::size_t n = SequenceLength(utf8, i);

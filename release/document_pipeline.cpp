@@ -1,7 +1,5 @@
 #include "release/document_pipeline.h"
 
-#include <optional>
-
 #include "mapping/conditional_mappings.h"
 #include "platform/error.h"
 #include "release/custom_properties.h"
@@ -55,11 +53,11 @@ FieldList DocumentPipeline::TranslateDocument(const HostReleaseData& host, Field
   // it once per class; it is created by the first class that applies (until
   // then fields is the caller's list, untouched) and turned back into a
   // list at the end, or on a failure.
-  std::optional<FieldWorkList> work;
+  FieldWorkList* work = nullptr;
   const auto settle = [&] {
-    if (work) {
-      fields = std::make_shared<tessel::NameValueList>(work->Materialize());
-      work.reset();
+    if (work != nullptr) {
+      fields = std::make_shared<tessel::NameValueList>(work->Take());
+      work = nullptr;
     }
   };
   for (auto& level : applied_) level.clear();
@@ -110,8 +108,11 @@ FieldList DocumentPipeline::TranslateDocument(const HostReleaseData& host, Field
           throw platform::Error(internal::kObjectNotSet, "GetVoraFields",
                                 "There is no field list to translate");
         }
-        if (!work) work.emplace(*fields);
-        work->Apply(mappingClass->FieldMaps().TranslateFields(work->List(), false));
+        if (work == nullptr) {
+          work_.Reset(*fields);
+          work = &work_;
+        }
+        work->Apply(mappingClass->FieldMaps());
         if (level == 2 && generateServiceLines && work->List().Exists("_generateServiceLine")) {
           LogLine(2, 1, "GetVoraFields, Generating Service lines -------------");
           const std::string lines = GenerateServiceLines(work->List());

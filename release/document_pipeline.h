@@ -50,6 +50,7 @@
 #include "host/tessel/name_value_list.h"
 #include "quillon_export.h"
 #include "release/batch_state.h"
+#include "release/field_work_list.h"
 
 namespace marrow {
 class ConditionalMapping;
@@ -120,10 +121,18 @@ class QUILLON_API DocumentPipeline {
   BatchState& RequireBatch();
   const marrow::FieldMappings& Expression(std::string_view name, const std::string& expression,
                                           marrow::FieldMappings& mappings);
+  const std::string& RowExpression(std::string_view rowTemplate, bool columnTemplate,
+                                   std::size_t number, std::size_t index);
 
   std::shared_ptr<BatchState> batch_;
   std::shared_ptr<const marrow::FieldMappings> expressionHold_;
   AppliedClasses applied_;
+  // The work list of the translation, its memory kept from document to
+  // document.
+  FieldWorkList work_;
+  // Scratch space of the service lines, kept from document to document.
+  std::string rowExpression_;
+  std::vector<std::string> rowValues_;
 };
 
 // The number of "~" in a record; the empty text counts -1.

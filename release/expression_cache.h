@@ -31,6 +31,7 @@ class QUILLON_API ExpressionCache {
 
  private:
   std::unordered_map<std::string, std::shared_ptr<const marrow::FieldMappings>> sets_;
+  std::string key_;  // the key of the last lookup, its memory reused
 };
 
 }  // namespace quillon

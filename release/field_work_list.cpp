@@ -1,14 +1,36 @@
 #include "release/field_work_list.h"
 
+#include "mapping/field_mapping.h"
+
 namespace quillon {
 
 // A plain copy of the list keeps its order and spelling, and copies its name
 // index instead of folding every name again.
-FieldWorkList::FieldWorkList(const tessel::NameValueList& input)
-    : list_(input), spelling_(static_cast<std::size_t>(input.Count())) {
+FieldWorkList::FieldWorkList(const tessel::NameValueList& input) {
+  Reset(input);
+}
+
+void FieldWorkList::Reset(const tessel::NameValueList& input) {
+  list_ = input;
+  spelling_.clear();
+  spelling_.resize(static_cast<std::size_t>(input.Count()));
+  order_.clear();
   order_.reserve(spelling_.size());
   for (std::size_t position = 0; position < spelling_.size(); ++position) {
     order_.push_back(position);
+  }
+}
+
+void FieldWorkList::Placed(std::size_t position, std::string_view name, bool respell) {
+  if (position >= spelling_.size()) {
+    spelling_.resize(position + 1);
+    order_.push_back(position);
+  } else if (respell) {
+    if (list_.Item(static_cast<std::int64_t>(position + 1))->Name() == name) {
+      spelling_[position].clear();
+    } else {
+      spelling_[position].assign(name);
+    }
   }
 }
 
@@ -18,35 +40,49 @@ FieldWorkList::FieldWorkList(const tessel::NameValueList& input)
 std::size_t FieldWorkList::Put(std::string_view name, std::string_view value, bool respell) {
   const tessel::NameValue& entry = list_.Add(name, value);
   const std::size_t position = static_cast<std::size_t>(&entry - &*list_.begin());
-  if (position >= spelling_.size()) {
-    spelling_.resize(position + 1);
-    order_.push_back(position);
-  } else if (respell) {
-    if (entry.Name() == name) {
-      spelling_[position].clear();
-    } else {
-      spelling_[position].assign(name);
-    }
-  }
+  Placed(position, name, respell);
   return position;
+}
+
+std::size_t FieldWorkList::PutByExchange(std::string_view name, std::size_t hash,
+                                         std::string& value) {
+  const tessel::NameValue& entry = list_.AddByExchange(name, hash, value);
+  const std::size_t position = static_cast<std::size_t>(&entry - &*list_.begin());
+  Placed(position, name, true);
+  return position;
+}
+
+void FieldWorkList::MoveToFront() {
+  // A name that was just appended is already at the end of order_; it moves
+  // to the front with the others.
+  mark_.assign(spelling_.size(), 0);
+  for (std::size_t position : front_) mark_[position] = 1;
+  order2_.assign(front_.begin(), front_.end());
+  for (std::size_t position : order_) {
+    if (mark_[position] == 0) order2_.push_back(position);
+  }
+  order_.swap(order2_);
 }
 
 void FieldWorkList::Apply(const tessel::NameValueList& mapped) {
   if (mapped.empty()) return;
-  std::vector<std::size_t> front;
-  front.reserve(static_cast<std::size_t>(mapped.Count()));
+  front_.clear();
   for (const tessel::NameValue& entry : mapped)
-    front.push_back(Put(entry.Name(), entry.Value(), true));
-  // A name that Put just appended is already at the end of order_; it moves
-  // to the front with the others.
-  mark_.assign(spelling_.size(), 0);
-  for (std::size_t position : front) mark_[position] = 1;
-  std::vector<std::size_t> order = std::move(front);
-  order.reserve(order_.size());
-  for (std::size_t position : order_) {
-    if (mark_[position] == 0) order.push_back(position);
+    front_.push_back(Put(entry.Name(), entry.Value(), true));
+  MoveToFront();
+}
+
+void FieldWorkList::Apply(const marrow::FieldMappings& mappings) {
+  if (mappings.Count() == 0) return;
+  // Every value is translated from the list as it is before the class, then
+  // they all go in.
+  mappings.TranslateValues(list_, values_);
+  front_.clear();
+  std::size_t i = 0;
+  for (const marrow::FieldMapping& mapping : mappings) {
+    front_.push_back(PutByExchange(mapping.Name(), mapping.NameHash(), values_[i++]));
   }
-  order_ = std::move(order);
+  MoveToFront();
 }
 
 void FieldWorkList::Add(std::string_view name, std::string_view value) {
@@ -55,12 +91,29 @@ void FieldWorkList::Add(std::string_view name, std::string_view value) {
 
 tessel::NameValueList FieldWorkList::Materialize() const {
   tessel::NameValueList out;
+  out.Reserve(order_.size());
   for (std::size_t position : order_) {
     const tessel::NameValue* entry = list_.Item(static_cast<std::int64_t>(position + 1));
     const std::string& spelling = spelling_[position];
     out.Add(spelling.empty() ? std::string_view(entry->Name()) : std::string_view(spelling),
             entry->Value());
   }
+  return out;
+}
+
+}  // namespace quillon
+
+namespace quillon {
+
+tessel::NameValueList FieldWorkList::Take() {
+  tessel::NameValueList out = std::move(list_);
+  list_ = tessel::NameValueList();
+  for (std::size_t position = 0; position < spelling_.size(); ++position) {
+    if (!spelling_[position].empty()) out.Respell(position, spelling_[position]);
+  }
+  out.Permute(order_);
+  order_.clear();
+  spelling_.clear();
   return out;
 }
 

@@ -11,6 +11,7 @@
 // in that order once, at the end.
 //
 //   FieldWorkList work(input);                  // copies the input once
+//   work.Apply(cls.FieldMaps());                // or, the same:
 //   work.Apply(cls.FieldMaps().TranslateFields(work.List(), false));
 //   ...                                         // more classes, Add
 //   tessel::NameValueList out = work.Materialize();
@@ -23,13 +24,19 @@
 #include <vector>
 
 #include "host/tessel/name_value_list.h"
+#include "mapping/field_mappings.h"
 #include "quillon_export.h"
 
 namespace quillon {
 
 class QUILLON_API FieldWorkList {
  public:
+  FieldWorkList() = default;
   explicit FieldWorkList(const tessel::NameValueList& input);
+
+  // Starts over with `input` (as a new work list would), keeping the memory
+  // of the scratch space.
+  void Reset(const tessel::NameValueList& input);
 
   // The values as the applied classes left them, for conditions, translations
   // and lookups by name. Its own order and spelling are not the list's.
@@ -38,20 +45,38 @@ class QUILLON_API FieldWorkList {
   // Applies one class whose mapped output (TranslateFields without unmapped
   // fields) is `mapped`.
   void Apply(const tessel::NameValueList& mapped);
+  // Applies one class given by its field mappings: as Apply of their
+  // TranslateFields(List(), false), without building that list (the values
+  // go straight into the work list). Raises the translation's failures
+  // before anything changes.
+  void Apply(const marrow::FieldMappings& mappings);
   // Adds a field as NameValueList::Add does: a new name goes to the end, an
   // existing one gets the new value in its place.
   void Add(std::string_view name, std::string_view value);
 
   // The list in its order and spelling.
   tessel::NameValueList Materialize() const;
+  // The same, made from the work list itself (no text is copied); the work
+  // list is empty afterwards.
+  tessel::NameValueList Take();
 
  private:
   std::size_t Put(std::string_view name, std::string_view value, bool respell);
+  // Put for a value whose text is exchanged (see NameValueList::AddByExchange).
+  std::size_t PutByExchange(std::string_view name, std::size_t hash, std::string& value);
+  // Moves the entries at `front_` (in that order) to the front of order_.
+  void MoveToFront();
+  // After Put or PutByExchange of the entry at `position`: a new entry joins
+  // order_, a mapped one takes the spelling `name`.
+  void Placed(std::size_t position, std::string_view name, bool respell);
 
   tessel::NameValueList list_;
   std::vector<std::size_t> order_;     // positions (0-based) into list_, in list order
   std::vector<std::string> spelling_;  // per position: name to show, "" = as in list_
   std::vector<unsigned char> mark_;    // scratch for Apply
+  std::vector<std::size_t> front_;     // scratch for Apply
+  std::vector<std::size_t> order2_;    // scratch for Apply
+  std::vector<std::string> values_;    // scratch for Apply: translated values
 };
 
 }  // namespace quillon

@@ -1,5 +1,6 @@
 // Where a document's values come from: the host's released values, the
 // batch-level fields of the host's batch, and the log of the host's values.
+#include <algorithm>
 #include <string>
 
 #include "platform/error.h"
@@ -15,6 +16,8 @@ FieldList DocumentPipeline::AddReleasedValues(const HostReleaseData& host, Field
   if (!fields) fields = std::make_shared<tessel::NameValueList>();
   const HostValues& values = host.Values();
   const std::int32_t count = values.Count();
+  fields->Reserve(static_cast<std::size_t>(fields->Count()) +
+                  static_cast<std::size_t>(std::max(count, 0)));
   for (std::int32_t i = 1; i <= count; ++i) {
     const HostValue& value = values.Item(i);
     fields->Add(value.Destination, value.Value);

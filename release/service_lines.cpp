@@ -35,8 +35,6 @@
 namespace quillon {
 
 using internal::LogLine;
-using platform::text::Replace;
-using platform::text::Split;
 using platform::text::Trim;
 
 namespace {
@@ -54,13 +52,34 @@ const std::string& RequiredValue(const tessel::NameValueList& fields, std::strin
   return item->Value();
 }
 
+// text::Split without copies: views into `s`, which must outlive them.
+std::vector<std::string_view> SplitViews(std::string_view s, std::string_view delimiter) {
+  std::vector<std::string_view> pieces;
+  if (s.empty()) return pieces;
+  if (delimiter.empty()) {
+    pieces.push_back(s);
+    return pieces;
+  }
+  std::size_t pos = 0;
+  while (true) {
+    const std::size_t hit = s.find(delimiter, pos);
+    if (hit == std::string_view::npos) break;
+    pieces.push_back(s.substr(pos, hit - pos));
+    pos = hit + delimiter.size();
+  }
+  pieces.push_back(s.substr(pos));
+  return pieces;
+}
+
 // One requirement entry, parsed once; the cells of its fields are split the
 // first time a row looks at them, so a table of n rows costs O(n) splits in
 // all rather than one split per row.
 class Requirement {
  public:
-  Requirement(std::string entry, const tessel::NameValueList& fields, const std::string& delimiter)
-      : entry_(std::move(entry)), fields_(fields), delimiter_(delimiter) {
+  // `entry` and the values of `fields` must outlive the requirement.
+  Requirement(std::string_view entry, const tessel::NameValueList& fields,
+              const std::string& delimiter)
+      : entry_(entry), fields_(fields), delimiter_(delimiter) {
     std::string_view rest = entry_;
     if (rest.starts_with('!')) {
       negated_ = true;
@@ -72,15 +91,15 @@ class Requirement {
       const std::size_t bar = rest.find('|');
       if (bar == std::string_view::npos) {
         malformed_ = true;
-        field_.assign(rest);
+        field_ = rest;
       } else {
-        field_.assign(rest.substr(0, bar));
+        field_ = rest.substr(0, bar);
         const std::string_view other = rest.substr(bar + 1);
         // Only the second "|"-piece names the comparison field.
-        compareField_.assign(other.substr(0, other.find('|')));
+        compareField_ = other.substr(0, other.find('|'));
       }
     } else {
-      field_.assign(rest);
+      field_ = rest;
     }
   }
 
@@ -89,7 +108,7 @@ class Requirement {
   bool Passes(std::size_t row) {
     if (malformed_) {
       platform::Raise(platform::err::kSubscriptOutOfRange, "PopulateServiceLines",
-                      "The service line requirement \"" + entry_ +
+                      "The service line requirement \"" + std::string(entry_) +
                           "\" has no comparison field (\"#name|other\")");
     }
     std::string_view comparison;
@@ -105,7 +124,8 @@ class Requirement {
     if (!cells_) {
       cells_.emplace();
       const tessel::NameValue* item = fields_.Item(field_);
-      if (item != nullptr && !item->Value().empty()) *cells_ = Split(item->Value(), delimiter_);
+      if (item != nullptr && !item->Value().empty())
+        *cells_ = SplitViews(item->Value(), delimiter_);
       present_ = item != nullptr && !item->Value().empty();
     }
     if (!present_) return {};
@@ -118,7 +138,7 @@ class Requirement {
       compareCells_.emplace();
       if (const tessel::NameValue* item = fields_.Item(compareField_)) {
         compareWhole_ = item->Value();
-        *compareCells_ = Split(compareWhole_, delimiter_);
+        *compareCells_ = SplitViews(compareWhole_, delimiter_);
       }
     }
     if (compareCells_->size() <= 1) return compareWhole_;
@@ -126,31 +146,30 @@ class Requirement {
     return (*compareCells_)[row];
   }
 
-  [[noreturn]] static void RaiseShort(const std::string& field, std::size_t cells,
-                                      std::size_t row) {
+  [[noreturn]] static void RaiseShort(std::string_view field, std::size_t cells, std::size_t row) {
     platform::Raise(platform::err::kSubscriptOutOfRange, "PopulateServiceLines",
-                    "The service line field \"" + field + "\" has " + std::to_string(cells) +
-                        " cell(s), fewer than the driving field (row " + std::to_string(row + 1) +
-                        ")");
+                    "The service line field \"" + std::string(field) + "\" has " +
+                        std::to_string(cells) + " cell(s), fewer than the driving field (row " +
+                        std::to_string(row + 1) + ")");
   }
 
-  std::string entry_;
+  std::string_view entry_;
   const tessel::NameValueList& fields_;
   const std::string& delimiter_;
   bool negated_ = false;
   bool compared_ = false;
   bool malformed_ = false;
-  std::string field_;
-  std::string compareField_;
-  std::optional<std::vector<std::string>> cells_;
+  std::string_view field_;
+  std::string_view compareField_;
+  std::optional<std::vector<std::string_view>> cells_;
   bool present_ = false;
-  std::optional<std::vector<std::string>> compareCells_;
-  std::string compareWhole_;
+  std::optional<std::vector<std::string_view>> compareCells_;
+  std::string_view compareWhole_;
 };
 
 // The driving field of a requirement list: the first entry without a leading
 // "!", or, when it starts with "#" instead, the name between "#" and "|".
-std::string DrivingField(const std::string& firstEntry) {
+std::string DrivingField(std::string_view firstEntry) {
   std::string_view name = firstEntry;
   if (name.starts_with('!')) {
     name.remove_prefix(1);
@@ -159,7 +178,7 @@ std::string DrivingField(const std::string& firstEntry) {
     const std::size_t bar = name.find('|');
     if (bar == std::string_view::npos) {
       platform::Raise(platform::err::kInvalidProcedureCall, "PopulateServiceLines",
-                      "The service line requirement \"" + firstEntry +
+                      "The service line requirement \"" + std::string(firstEntry) +
                           "\" has no comparison field (\"#name|other\")");
     }
     name = name.substr(0, bar);
@@ -183,6 +202,49 @@ const marrow::FieldMappings& DocumentPipeline::Expression(std::string_view name,
   return *expressionHold_;
 }
 
+// The expression of one row made from a template in one pass, as the
+// replacements one after the other would make it: "(" and ")" become "[" and
+// "]", and "&n" becomes `number`; with `columnTemplate` "&n+1" becomes
+// `number` and "&n" `index` (the longer one first, so "&n+1" is not read as
+// "&n"). The text is kept in the pipeline until the next call.
+const std::string& DocumentPipeline::RowExpression(std::string_view rowTemplate,
+                                                   bool columnTemplate, std::size_t number,
+                                                   std::size_t index) {
+  std::string& text = rowExpression_;
+  text.clear();
+  text.reserve(rowTemplate.size() + 8);
+  for (std::size_t at = 0; at < rowTemplate.size();) {
+    std::size_t special = at;
+    while (special < rowTemplate.size() && rowTemplate[special] != '(' &&
+           rowTemplate[special] != ')' && rowTemplate[special] != '&') {
+      ++special;
+    }
+    text.append(rowTemplate.substr(at, special - at));
+    if (special == rowTemplate.size()) break;
+    at = special;
+    const char c = rowTemplate[at];
+    if (c == '(') {
+      text.push_back('[');
+      ++at;
+    } else if (c == ')') {
+      text.push_back(']');
+      ++at;
+    } else if (rowTemplate.compare(at, 2, "&n") == 0) {
+      if (columnTemplate && rowTemplate.compare(at, 4, "&n+1") == 0) {
+        text.append(std::to_string(number));
+        at += 4;
+      } else {
+        text.append(std::to_string(columnTemplate ? index : number));
+        at += 2;
+      }
+    } else {
+      text.push_back(c);
+      ++at;
+    }
+  }
+  return text;
+}
+
 tessel::NameValueList DocumentPipeline::ServiceLineColumn(std::string_view templateField,
                                                           std::string_view requirementsField,
                                                           const tessel::NameValueList& fields) {
@@ -193,7 +255,7 @@ tessel::NameValueList DocumentPipeline::ServiceLineColumn(std::string_view templ
   LogLine(2, 1, "POpulateServiceLInes, --ReqFieldName---------", requirementsField,
           " : value : ", requirements);
 
-  const std::vector<std::string> entries = Split(requirements, "~");
+  const std::vector<std::string_view> entries = SplitViews(requirements, "~");
   if (entries.empty()) {
     platform::Raise(
         platform::err::kSubscriptOutOfRange, "PopulateServiceLines",
@@ -207,14 +269,13 @@ tessel::NameValueList DocumentPipeline::ServiceLineColumn(std::string_view templ
   std::size_t rows = 1;
   if (const tessel::NameValue* drivingItem = fields.Item(driving)) {
     delimiter = RequiredValue(fields, "_ServiceTableDelimiter", "PopulateServiceLines");
-    rows = std::max<std::size_t>(1, Split(drivingItem->Value(), delimiter).size());
+    rows = std::max<std::size_t>(1, SplitViews(drivingItem->Value(), delimiter).size());
   }
   column.Add(kTotalLine, std::to_string(rows));
 
   std::vector<Requirement> requirementsParsed;
   requirementsParsed.reserve(entries.size());
-  for (const std::string& entry : entries)
-    requirementsParsed.emplace_back(entry, fields, delimiter);
+  for (std::string_view entry : entries) requirementsParsed.emplace_back(entry, fields, delimiter);
 
   for (std::size_t i = 0; i < rows; ++i) {
     bool qualifies = true;
@@ -227,16 +288,12 @@ tessel::NameValueList DocumentPipeline::ServiceLineColumn(std::string_view templ
     LogLine(2, 1, "POpulateServiceLInes, --ReqFieldName---------", qualifies);
     if (!qualifies) continue;
 
-    std::string text = RequiredValue(fields, templateField, "PopulateServiceLines");
-    text = Replace(text, "(", "[");
-    text = Replace(text, ")", "]");
-    text = Replace(text, "&n+1", std::to_string(i + 1));
-    text = Replace(text, "&n", std::to_string(i));
-    const tessel::NameValueList output =
-        Expression(templateField, text, mappings).TranslateFields(fields, false);
-    if (const tessel::NameValue* value = output.Item(templateField)) {
-      column.Add(std::string(templateField) + "_" + std::to_string(i + 1), value->Value());
-    }
+    const std::string& text =
+        RowExpression(RequiredValue(fields, templateField, "PopulateServiceLines"), true, i + 1, i);
+    const marrow::FieldMappings& set = Expression(templateField, text, mappings);
+    // The set holds the one mapping templateField (never a blank name).
+    set.TranslateValues(fields, rowValues_);
+    column.Add(std::string(templateField) + "_" + std::to_string(i + 1), rowValues_[0]);
   }
 
   if (internal::LogOn()) {
@@ -277,15 +334,11 @@ std::string DocumentPipeline::GenerateServiceLines(const tessel::NameValueList& 
   const tessel::NameValue* lineTemplate = fields.Item(std::string_view("_ServiceLineOutput"));
   if (lineTemplate == nullptr) return result;
   for (std::int32_t r = 1; r <= maxRows; ++r) {
-    std::string text = Replace(lineTemplate->Value(), "&n", std::to_string(r));
-    text = Replace(text, "(", "[");
-    text = Replace(text, ")", "]");
+    const std::string& text =
+        RowExpression(lineTemplate->Value(), false, static_cast<std::size_t>(r), 0);
     if (text.empty()) continue;
-    const tessel::NameValueList output =
-        Expression("_ServiceLineString", text, mappings).TranslateFields(table, false);
-    if (const tessel::NameValue* line = output.Item(std::string_view("_ServiceLineString"))) {
-      result.append(line->Value());
-    }
+    Expression("_ServiceLineString", text, mappings).TranslateValues(table, rowValues_);
+    result.append(rowValues_[0]);
   }
   return result;
 }

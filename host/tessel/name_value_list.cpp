@@ -41,11 +41,7 @@ std::size_t detail::FoldedHash::operator()(std::string_view name) const noexcept
   constexpr std::uint64_t kOnes = 0x0101010101010101ull;
   const std::size_t n = name.size();
   std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
-  std::size_t i = 0;
-  for (; i < n; i += 8) {
-    std::uint64_t chunk = 0;
-    std::memcpy(&chunk, name.data() + i, n - i < 8 ? n - i : 8);
-    if ((chunk & kHigh) != 0) break;
+  const auto mix = [&h](std::uint64_t chunk) {
     // High bit of each byte: at or above 'A', and above 'Z'.
     const std::uint64_t geA = (chunk & kLow7) + kOnes * (0x80 - 'A');
     const std::uint64_t gtZ = (chunk & kLow7) + kOnes * (0x7F - 'Z');
@@ -53,8 +49,44 @@ std::size_t detail::FoldedHash::operator()(std::string_view name) const noexcept
     chunk |= upper >> 2;  // 0x80 >> 2 == 0x20, the case bit
     h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
     h ^= h >> 29;
+  };
+  const char* p = name.data();
+  const auto load8 = [p](std::size_t at) {
+    std::uint64_t chunk = 0;
+    std::memcpy(&chunk, p + at, 8);
+    return chunk;
+  };
+  const auto load4 = [p](std::size_t at) {
+    std::uint32_t chunk = 0;
+    std::memcpy(&chunk, p + at, 4);
+    return static_cast<std::uint64_t>(chunk);
+  };
+  // The bytes in chunks of eight; the last chunk overlaps the one before
+  // (the hash need only be a function of the folded bytes and the length).
+  bool ascii = true;
+  std::uint64_t chunk = 0;
+  if (n >= 8) {
+    for (std::size_t i = 0;; i += 8) {
+      chunk = load8(i + 8 <= n ? i : n - 8);
+      if ((chunk & kHigh) != 0) {
+        ascii = false;
+        break;
+      }
+      mix(chunk);
+      if (i + 8 >= n) break;
+    }
+  } else {
+    if (n >= 4) {
+      chunk = load4(0) | (load4(n - 4) << 32);
+    } else if (n > 0) {
+      chunk = static_cast<unsigned char>(p[0]) |
+              static_cast<std::uint64_t>(static_cast<unsigned char>(p[n / 2])) << 8 |
+              static_cast<std::uint64_t>(static_cast<unsigned char>(p[n - 1])) << 16;
+    }
+    ascii = (chunk & kHigh) == 0;
+    if (ascii) mix(chunk);
   }
-  if (i >= n) return static_cast<std::size_t>(h);
+  if (ascii) return static_cast<std::size_t>(h);
 
   std::uint64_t f = 1469598103934665603ull;  // FNV-1a over the folded bytes
   ForEachFolded(name, [&](unsigned char b) {
@@ -67,9 +99,31 @@ std::size_t detail::FoldedHash::operator()(std::string_view name) const noexcept
 bool detail::FoldedEqual::operator()(std::string_view a, std::string_view b) const noexcept {
   // Folding never changes the byte length of a name.
   if (a.size() != b.size()) return false;
+  // Most lookups spell the name as it was added.
+  if (std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
+  // ASCII eight bytes at a time: equal when both chunks fold to the same
+  // bytes. A chunk with a byte of 0x80 or above leaves the rest to the byte
+  // loop below, which starts afresh after an ASCII byte.
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  const auto fold = [&](std::uint64_t chunk) {
+    const std::uint64_t geA = (chunk & kLow7) + kOnes * (0x80 - 'A');
+    const std::uint64_t gtZ = (chunk & kLow7) + kOnes * (0x7F - 'Z');
+    return chunk | ((geA & ~gtZ & kHigh) >> 2);
+  };
+  std::size_t i = 0;
+  for (; i + 8 <= a.size(); i += 8) {
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (((x | y) & kHigh) != 0) break;
+    if (fold(x) != fold(y)) return false;
+  }
   bool aAfterC3 = false;
   bool bAfterC3 = false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+  for (; i < a.size(); ++i) {
     const auto ca = static_cast<unsigned char>(a[i]);
     const auto cb = static_cast<unsigned char>(b[i]);
     if (FoldByte(ca, aAfterC3) != FoldByte(cb, bAfterC3)) return false;
@@ -79,14 +133,80 @@ bool detail::FoldedEqual::operator()(std::string_view a, std::string_view b) con
   return true;
 }
 
+std::size_t NameValueList::FindSlot(std::string_view name, std::size_t hash) const noexcept {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const std::uint32_t entry = slots_[slot];
+    if (entry == 0) return slot;
+    const std::size_t position = entry - 1;
+    if (hashes_[position] == hash && detail::FoldedEqual{}(items_[position].name_, name)) {
+      return slot;
+    }
+  }
+}
+
+std::size_t NameValueList::Find(std::string_view name) const noexcept {
+  if (items_.empty()) return npos;
+  const std::uint32_t entry = slots_[FindSlot(name, detail::FoldedHash{}(name))];
+  return entry == 0 ? npos : entry - 1;
+}
+
+void NameValueList::RebuildIndex(std::size_t slotCount) {
+  slots_.assign(slotCount, 0);
+  const std::size_t mask = slotCount - 1;
+  for (std::size_t position = 0; position < hashes_.size(); ++position) {
+    std::size_t slot = hashes_[position] & mask;
+    while (slots_[slot] != 0) slot = (slot + 1) & mask;
+    slots_[slot] = static_cast<std::uint32_t>(position + 1);
+  }
+}
+
+void NameValueList::GrowIndexFor(std::size_t count) {
+  // At most half full, so that probes stay short.
+  if (count * 2 <= slots_.size()) return;
+  std::size_t slotCount = slots_.empty() ? 16 : slots_.size();
+  while (count * 2 > slotCount) slotCount *= 2;
+  RebuildIndex(slotCount);
+}
+
+void NameValueList::Reserve(std::size_t count) {
+  items_.reserve(count);
+  hashes_.reserve(count);
+  GrowIndexFor(count);
+}
+
 const NameValue& NameValueList::Add(std::string_view name, std::string_view value) {
-  auto [it, inserted] = index_.try_emplace(std::string(name), items_.size());
-  if (!inserted) {
-    NameValue& item = items_[it->second];
+  GrowIndexFor(items_.size() + 1);
+  const std::size_t hash = detail::FoldedHash{}(name);
+  const std::size_t slot = FindSlot(name, hash);
+  if (slots_[slot] != 0) {
+    NameValue& item = items_[slots_[slot] - 1];
     item.value_.assign(value);
     return item;
   }
   items_.emplace_back(std::string(name), std::string(value));
+  hashes_.push_back(hash);
+  slots_[slot] = static_cast<std::uint32_t>(items_.size());
+  return items_.back();
+}
+
+const NameValue& NameValueList::AddByExchange(std::string_view name, std::string& value) {
+  return AddByExchange(name, detail::FoldedHash{}(name), value);
+}
+
+const NameValue& NameValueList::AddByExchange(std::string_view name, std::size_t hash,
+                                              std::string& value) {
+  GrowIndexFor(items_.size() + 1);
+  const std::size_t slot = FindSlot(name, hash);
+  if (slots_[slot] != 0) {
+    NameValue& item = items_[slots_[slot] - 1];
+    item.value_.swap(value);
+    return item;
+  }
+  items_.emplace_back(std::string(name), std::move(value));
+  value.clear();
+  hashes_.push_back(hash);
+  slots_[slot] = static_cast<std::uint32_t>(items_.size());
   return items_.back();
 }
 
@@ -131,8 +251,14 @@ std::string NameValueList::ToString(std::string_view pairDelimiter,
 }
 
 const NameValue* NameValueList::Item(std::string_view name) const {
-  const auto it = index_.find(name);
-  return it == index_.end() ? nullptr : &items_[it->second];
+  const std::size_t position = Find(name);
+  return position == npos ? nullptr : &items_[position];
+}
+
+const NameValue* NameValueList::Item(std::string_view name, std::size_t hash) const {
+  if (items_.empty()) return nullptr;
+  const std::uint32_t entry = slots_[FindSlot(name, hash)];
+  return entry == 0 ? nullptr : &items_[entry - 1];
 }
 
 const NameValue* NameValueList::Item(std::int64_t position) const {
@@ -152,25 +278,45 @@ std::string NameValueList::ValueOr(std::string_view name, std::string_view fallb
 }
 
 bool NameValueList::Exists(std::string_view name) const {
-  return index_.find(name) != index_.end();
+  return Find(name) != npos;
 }
 
 void NameValueList::Remove(std::string_view name) {
-  const auto it = index_.find(name);
-  if (it == index_.end()) return;
-  const std::size_t at = it->second;
-  index_.erase(it);
+  const std::size_t at = Find(name);
+  if (at == npos) return;
   items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(at));
-  // Entries behind the removed one move up by one; adjusting the stored
-  // positions in place avoids folding every later name again.
-  for (auto& entry : index_) {
-    if (entry.second > at) --entry.second;
+  hashes_.erase(hashes_.begin() + static_cast<std::ptrdiff_t>(at));
+  // Entries behind the removed one move up by one; the index is rebuilt from
+  // the kept hash codes (no name is folded again).
+  RebuildIndex(slots_.size());
+}
+
+void NameValueList::Permute(const std::vector<std::size_t>& order) {
+  std::vector<NameValue> items;
+  std::vector<std::size_t> hashes;
+  items.reserve(order.size());
+  hashes.reserve(order.size());
+  for (std::size_t position : order) {
+    items.push_back(std::move(items_[position]));
+    hashes.push_back(hashes_[position]);
   }
+  items_.swap(items);
+  hashes_.swap(hashes);
+  RebuildIndex(slots_.size());
+}
+
+bool NameValueList::Respell(std::size_t position, std::string_view name) {
+  if (position >= items_.size() || !detail::FoldedEqual{}(items_[position].name_, name)) {
+    return false;
+  }
+  items_[position].name_.assign(name);
+  return true;
 }
 
 void NameValueList::Clear() {
   items_.clear();
-  index_.clear();
+  hashes_.clear();
+  slots_.clear();
 }
 
 }  // namespace tessel

@@ -9,7 +9,9 @@
 //  - Add of a name already in the list gives that entry the new value in place
 //    (same position, same name spelling).
 //  - Lookups by name (Exists, Item, Value, Remove) cost O(1) on average,
-//    whatever the size of the list.
+//    whatever the size of the list, and never allocate. Adding allocates only
+//    for the texts themselves (and when the list grows): the name index is an
+//    open-addressing table of positions, not a map of copied names.
 //  - Text form: "name=value" pairs joined by ";" (or other delimiters).
 //    AddFromString skips a piece without the value delimiter; nothing is
 //    escaped, so a value holding a delimiter does not survive the round trip.
@@ -26,7 +28,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "tessel_export.h"
@@ -47,13 +48,6 @@ struct TESSEL_API FoldedEqual {
 }  // namespace detail
 
 }  // namespace tessel
-
-#if defined(__GLIBCXX__)
-// libstdc++ hashes a neighbouring node again to find where a bucket ends
-// unless hash codes are cached; a folding hash is not trivial, so cache them.
-template <>
-struct std::__is_fast_hash<tessel::detail::FoldedHash> : std::false_type {};
-#endif
 
 namespace tessel {
 
@@ -80,6 +74,23 @@ class TESSEL_API NameValueList {
   // Appends (name, value), or gives an existing entry of that name the new
   // value in place. Returns the entry.
   const NameValue& Add(std::string_view name, std::string_view value);
+  // As Add, but the value's text is exchanged rather than copied: afterwards
+  // `value` holds the entry's previous value (empty for a new entry), so a
+  // caller that fills the same strings again and again reuses their memory.
+  const NameValue& AddByExchange(std::string_view name, std::string& value);
+
+  // The hash code under which a name is kept (the same for a name in any
+  // letter case). A caller that looks up or adds the same name again and
+  // again may keep it and use the overloads below.
+  static std::size_t HashOf(std::string_view name) noexcept { return detail::FoldedHash{}(name); }
+  // As Item(name) and AddByExchange(name, value); `hash` must be
+  // HashOf(name).
+  const NameValue* Item(std::string_view name, std::size_t hash) const;
+  const NameValue& AddByExchange(std::string_view name, std::size_t hash, std::string& value);
+
+  // Makes room for `count` entries in all, so that adding up to that many
+  // does not grow the list again.
+  void Reserve(std::size_t count);
 
   // Adds the pairs of a text in the form of ToString. `flag` is accepted for
   // compatibility with callers and has no effect.
@@ -106,15 +117,39 @@ class TESSEL_API NameValueList {
 
   // Removes the entry of that name (nothing happens when there is none).
   void Remove(std::string_view name);
+
+  // Puts the entries in the order `order` gives: order[i] is the 0-based
+  // position of the entry that becomes the i-th; every position must appear
+  // exactly once. No name is folded again.
+  void Permute(const std::vector<std::size_t>& order);
+  // Gives the entry at the 0-based `position` the spelling `name`, which must
+  // be its name in another letter case (as Add would find it); anything else
+  // leaves the entry as it is and returns false.
+  bool Respell(std::size_t position, std::string_view name);
   void Clear();
 
   const_iterator begin() const noexcept { return items_.begin(); }
   const_iterator end() const noexcept { return items_.end(); }
 
  private:
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+  // The slot of `name` (whose hash is `hash`) in slots_: its entry's slot,
+  // or the empty slot where it would go. slots_ must not be empty.
+  std::size_t FindSlot(std::string_view name, std::size_t hash) const noexcept;
+  // Position (0-based) of the entry of that name, or npos.
+  std::size_t Find(std::string_view name) const noexcept;
+  // Grows slots_ (rebuilding it from hashes_) when one more entry would fill
+  // it beyond half.
+  void GrowIndexFor(std::size_t count);
+  void RebuildIndex(std::size_t slotCount);
+
   std::vector<NameValue> items_;
-  // Name (as first added) -> 0-based index into items_.
-  std::unordered_map<std::string, std::size_t, detail::FoldedHash, detail::FoldedEqual> index_;
+  // Folded hash of each entry's name, parallel to items_.
+  std::vector<std::size_t> hashes_;
+  // Open addressing with linear probing, a power of two in size (or empty):
+  // 0 is a free slot, otherwise the entry's position + 1.
+  std::vector<std::uint32_t> slots_;
 };
 
 }  // namespace tessel
