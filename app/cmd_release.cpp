@@ -20,16 +20,27 @@
 // writing nothing and taking no interchange control number. --json prints
 // the summary as one JSON object.
 //
-// While it runs, a progress bar (documents done / total, documents per
-// second) is shown on standard error when that is a terminal; otherwise every
-// failed document is announced there as it happens. At the end a summary on
-// standard output lists the documents released, the documents that failed
-// (identifier and message) and the output files written.
+// The batch file is read one document at a time while the documents are
+// released, so a batch of any size takes the same memory. A fault in the
+// file (bad JSON, a broken document) shows when the reading reaches it: the
+// documents before it are released and their output written as usual, the
+// rest is not released, and the fault is reported (on standard error and in
+// the summary) with the place in the file. A dry run reads the whole batch
+// first.
 //
-// Exit codes: 0 everything released and written; 1 some documents failed or
-// the output could not be written (or, in a dry run, would not be); 2 the
-// batch or batch-class file (or the interchange counter) cannot be used, or
-// --check found errors.
+// While it runs, a progress bar (documents done, share of the batch file
+// read, documents per second) is shown on standard error when that is a
+// terminal; otherwise every failed document is announced there as it
+// happens. At the end a summary on standard output lists the documents
+// released, the documents that failed (identifier and message) and the
+// output files written.
+//
+// Exit codes: 0 everything released and written; 1 some documents failed,
+// the output could not be written (or, in a dry run, would not be), or the
+// batch file broke off after some documents (those before the fault were
+// released); 2 the batch or batch-class file (or the interchange counter)
+// cannot be used and nothing was released (a fault in the batch before its
+// first document, or in its first document), or --check found errors.
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,6 +48,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +59,7 @@
 #include "app/release_causes.h"
 #include "app/release_dry_run.h"
 #include "host/file_host.h"
+#include "host/host_file_error.h"
 #include "platform/native_path.h"
 #include "release/custom_properties.h"
 #include "release/release_script.h"
@@ -72,24 +85,33 @@ constexpr const char* kExamples = R"(Examples:
 The batch and batch-class files: docs/host-files.md. How a release runs, its
 settings and its output file: docs/release.md.)";
 
-// A one-line progress bar, redrawn at most ten times a second.
+// A one-line progress bar, redrawn at most ten times a second. While the
+// batch file is read the number of documents is not known yet: the bar shows
+// the share of the file read.
 class ProgressBar {
  public:
-  explicit ProgressBar(std::int32_t total)
-      : total_(total), start_(std::chrono::steady_clock::now()) {}
+  explicit ProgressBar(const FileHost& host)
+      : host_(host), start_(std::chrono::steady_clock::now()) {}
 
-  void Update(std::int32_t done, bool force = false) {
+  void Update(std::int32_t done, bool finished = false) {
     const auto now = std::chrono::steady_clock::now();
-    if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+    if (!finished && now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const double rate = seconds > 0 ? done / seconds : 0.0;
+    const std::uint64_t size = host_.BatchFileSize();
+    const double share =
+        finished || size == 0 ? 1.0 : static_cast<double>(host_.BatchFileBytesRead()) / size;
     constexpr int kWidth = 30;
-    const int filled =
-        total_ > 0 ? static_cast<int>(static_cast<double>(done) * kWidth / total_) : kWidth;
+    const int filled = static_cast<int>(share * kWidth);
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.resize(kWidth, ' ');
-    std::fprintf(stderr, "\r[%s] %d/%d documents, %.0f/s ", bar.c_str(), done, total_, rate);
+    if (finished) {
+      std::fprintf(stderr, "\r[%s] %d/%d documents, %.0f/s ", bar.c_str(), done, done, rate);
+    } else {
+      std::fprintf(stderr, "\r[%s] %d documents, %.0f%% of the batch file, %.0f/s ", bar.c_str(),
+                   done, 100 * share, rate);
+    }
     std::fflush(stderr);
   }
   void Finish(std::int32_t done) {
@@ -98,7 +120,7 @@ class ProgressBar {
   }
 
  private:
-  std::int32_t total_;
+  const FileHost& host_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point lastDraw_{};
 };
@@ -202,18 +224,16 @@ int Release(FileHost& host, const ReleaseOptions& options, std::vector<std::stri
 
   ReleaseScript script;
   script.SetDocumentData(&host);
-  const std::int32_t total = host.DocumentCount();
-
   const std::size_t openErrors = host.Errors().size();
   const std::int32_t openResult = script.OpenScript();
   const std::size_t afterOpen = host.Errors().size();
 
   std::unique_ptr<ProgressBar> progress;
-  if (terminal && total > 0 && !options.json) progress = std::make_unique<ProgressBar>(total);
+  if (terminal && !options.json) progress = std::make_unique<ProgressBar>(host);
   std::vector<FailedDocument> failed;
   std::int32_t released = 0;
-  for (std::int32_t position = 1; position <= total; ++position) {
-    host.SelectDocument(position);
+  std::optional<HostFileError> broken;
+  for (bool more = host.CurrentDocumentPosition() != 0; more;) {
     const std::size_t messagesBefore = host.Messages().size();
     const std::size_t errorsBefore = host.Errors().size();
     if (script.ReleaseDoc() == 0) {
@@ -221,9 +241,18 @@ int Release(FileHost& host, const ReleaseOptions& options, std::vector<std::stri
     } else {
       failed.push_back(FailureOf(host, host.DocumentId(), messagesBefore, errorsBefore));
     }
-    if (progress) progress->Update(position);
+    if (progress) progress->Update(host.DocumentCount());
+    try {
+      more = host.NextDocument();
+    } catch (const HostFileError& e) {
+      // The documents released so far are delivered as usual.
+      broken = e;
+      more = false;
+    }
   }
-  if (progress) progress->Finish(total);
+  const std::int32_t total = host.DocumentCount();
+  if (progress && total > 0) progress->Finish(total);
+  if (broken && !options.json) std::cerr << "error: " << broken->what() << "\n";
 
   const std::size_t closeErrors = host.Errors().size();
   const std::int32_t closeResult = script.CloseScript();
@@ -247,7 +276,7 @@ int Release(FileHost& host, const ReleaseOptions& options, std::vector<std::stri
     }
   }
   const std::vector<std::string>& written = script.Batch()->outputFilesWritten;
-  const bool everything = openResult == 0 && closeResult == 0 && failed.empty();
+  const bool everything = openResult == 0 && closeResult == 0 && failed.empty() && !broken;
 
   if (options.json) {
     summary["batch"] = BatchJson(host);
@@ -260,6 +289,7 @@ int Release(FileHost& host, const ReleaseOptions& options, std::vector<std::stri
           {{"id", document.id}, {"message", document.message}, {"number", document.number}});
     }
     summary["failed"] = std::move(failures);
+    if (broken) summary["batchFileFault"] = broken->what();
     summary["outputWritten"] = closeResult == 0;
     Json files = Json::array();
     for (const std::string& file : written) files.push_back(platform::ToNativePath(file));
@@ -287,6 +317,10 @@ int Release(FileHost& host, const ReleaseOptions& options, std::vector<std::stri
     if (document.number != 0) std::cout << " (error " << document.number << ")";
     std::cout << "\n";
   }
+  if (broken) {
+    std::cout << "the batch file breaks off after document " << total
+              << "; the documents after it were not released:\n  " << broken->what() << "\n";
+  }
   if (closeResult != 0) {
     std::cout << "the output could not be written:\n";
     PrintReports(host, closeErrors, host.Errors().size());
@@ -297,7 +331,10 @@ int Release(FileHost& host, const ReleaseOptions& options, std::vector<std::stri
 }
 
 int Run(const ReleaseOptions& options) {
-  FileHost host(options.batchFile, options.batchClassFile);
+  // The batch up to its first document (which is read too), and the batch
+  // class: a fault here stops the command before anything is reserved.
+  FileHost host(options.batchFile, options.batchClassFile,
+                options.dryRun ? FileHost::kReadAllDocuments : FileHost::kStreamDocuments);
   if (!options.errorLog.empty()) host.ErrorLog().SetPath(options.errorLog);
   Json summary = Json::object();
   summary["dryRun"] = options.dryRun;

@@ -19,7 +19,9 @@
 // a document id written twice.
 //
 // Invalid input raises HostFileError naming the file, the JSON pointer of the
-// fault and the problem.
+// fault (or the line and column of a syntax error) and the problem. Faults
+// are found in the order of the text (batch_reader.h, which reads the file
+// one document at a time; the functions here keep every document).
 #pragma once
 
 #include <cstdint>
@@ -49,7 +51,8 @@ struct BatchDefinition {
   std::vector<BatchDocument> Documents;  // in release order
 };
 
-// `file` is only used in error messages.
+// `file` is only used in error messages. A batch file must be a regular
+// file; it has no size limit.
 QUILLON_API BatchDefinition ParseBatch(std::string_view json, const std::string& file);
 QUILLON_API BatchDefinition LoadBatchFile(const std::string& path);
 

@@ -33,8 +33,16 @@ const std::vector<std::string>& StandardHostVariables() {
   return names;
 }
 
-FileHost::FileHost(const std::string& batchFile, const std::string& batchClassFile)
-    : batchFile_(batchFile), batch_(LoadBatchFile(batchFile)) {
+FileHost::FileHost(const std::string& batchFile, const std::string& batchClassFile,
+                   DocumentReading reading)
+    : batchFile_(batchFile) {
+  if (reading == kStreamDocuments) {
+    reader_ = std::make_unique<BatchReader>(batchFile);
+    batch_ = reader_->Batch();
+  } else {
+    batch_ = LoadBatchFile(batchFile);
+    documentCount_ = static_cast<std::int32_t>(batch_.Documents.size());
+  }
   if (!batchClassFile.empty()) {
     batchClassFile_ = batchClassFile;
   } else {
@@ -49,15 +57,48 @@ FileHost::FileHost(const std::string& batchFile, const std::string& batchClassFi
   properties_ = CustomPropertyCollection(ResolvedCustomProperties(batchClass_, batchClassFile_));
   counterPath_ = InterchangeCounter::PathFor(batchClassFile_);
   SetReleaseTime(platform::SplitDate(platform::CurrentClock().Now()));
-  if (!batch_.Documents.empty()) SelectDocument(1);
+  if (reader_) {
+    NextDocument();
+  } else if (!batch_.Documents.empty()) {
+    SelectDocument(1);
+  }
 }
 
+FileHost::~FileHost() = default;
+
 void FileHost::SelectDocument(std::int32_t position) {
-  if (position < 1 || position > DocumentCount()) {
+  if (position < 1 || position > DocumentCount() || (reader_ && position != current_)) {
     platform::Raise(platform::err::kSubscriptOutOfRange, "FileHost.SelectDocument");
   }
   current_ = position;
   RebuildValues();
+}
+
+bool FileHost::NextDocument() {
+  if (!reader_) {
+    if (current_ >= DocumentCount()) return false;
+    SelectDocument(current_ + 1);
+    return true;
+  }
+  // Read into a spare document first, so that a fault leaves the current
+  // one as it was.
+  BatchDocument next;
+  next.IndexFields = std::move(spare_);
+  if (!reader_->Next(next)) return false;
+  spare_ = std::move(streamed_.IndexFields);
+  streamed_ = std::move(next);
+  ++documentCount_;
+  current_ = documentCount_;
+  RebuildValues();
+  return true;
+}
+
+std::uint64_t FileHost::BatchFileBytesRead() const noexcept {
+  return reader_ ? reader_->BytesRead() : 0;
+}
+
+std::uint64_t FileHost::BatchFileSize() const noexcept {
+  return reader_ ? reader_->Size() : 0;
 }
 
 std::int64_t FileHost::ReserveInterchangeControlNumber() {
@@ -82,7 +123,9 @@ void FileHost::SetReleaseTime(const platform::DateParts& when) {
 }
 
 const BatchDocument* FileHost::Current() const noexcept {
-  return current_ == 0 ? nullptr : &batch_.Documents[static_cast<std::size_t>(current_ - 1)];
+  if (current_ == 0) return nullptr;
+  if (reader_) return &streamed_;
+  return &batch_.Documents[static_cast<std::size_t>(current_ - 1)];
 }
 
 std::string FileHost::HostVariable(std::string_view name) const {
@@ -104,29 +147,48 @@ std::string FileHost::HostVariable(std::string_view name) const {
 }
 
 void FileHost::RebuildValues() {
-  values_.items.clear();
   const BatchDocument* document = Current();
-  if (document == nullptr) return;
-  values_.items.reserve(batchClass_.Links.size());
-  for (const HostLink& link : batchClass_.Links) {
-    HostValue value;
-    value.Destination = link.Destination;
-    value.SourceType = link.SourceType;
-    value.SourceName = link.Source;
+  if (document == nullptr) {
+    values_.items.clear();
+    return;
+  }
+  // The destinations and sources stay from document to document; only the
+  // values are given anew, into the texts of the last document.
+  if (values_.items.size() != batchClass_.Links.size()) {
+    values_.items.clear();
+    values_.items.reserve(batchClass_.Links.size());
+    for (const HostLink& link : batchClass_.Links) {
+      HostValue value;
+      value.Destination = link.Destination;
+      value.SourceType = link.SourceType;
+      value.SourceName = link.Source;
+      values_.items.push_back(std::move(value));
+    }
+  }
+  const auto assign = [](std::string& into, const tessel::NameValue* from) {
+    if (from == nullptr) {
+      into.clear();
+    } else {
+      into.assign(from->Value());
+    }
+  };
+  for (std::size_t i = 0; i < values_.items.size(); ++i) {
+    const HostLink& link = batchClass_.Links[i];
+    HostValue& value = values_.items[i];
     switch (link.SourceType) {
       case kSourceIndexField:
-        value.Value = document->IndexFields.ValueOr(link.Source);
+        assign(value.Value, document->IndexFields.Item(link.Source));
         break;
       case kSourceHostVariable:
         value.Value = HostVariable(link.Source);
         break;
       case kSourceBatchField:
-        value.Value = batch_.BatchFields.ValueOr(link.Source);
+        assign(value.Value, batch_.BatchFields.Item(link.Source));
         break;
       default:
+        value.Value.clear();
         break;
     }
-    values_.items.push_back(std::move(value));
   }
 }
 

@@ -3,11 +3,11 @@
 // the connector can release batches without the real host.
 //
 // Usage, as the release command drives it:
-//   FileHost host(batchFile);                 // throws HostFileError
+//   FileHost host(batchFile, {}, FileHost::kStreamDocuments);   // HostFileError
 //   host.ReserveInterchangeControlNumber();   // once per released batch
 //   script.DocumentData = &host;  script.OpenScript();
-//   for (int i = 1; i <= host.DocumentCount(); ++i) {
-//     host.SelectDocument(i);  script.ReleaseDoc();
+//   if (host.CurrentDocumentPosition() != 0) {
+//     do script.ReleaseDoc(); while (host.NextDocument());   // HostFileError
 //   }
 //   script.CloseScript();
 //
@@ -15,6 +15,11 @@
 // relative directory ("Mappings Directory", "Logging Directory", "Working
 // Directory") is relative to the folder of the batch-class file, so a batch
 // class releases the same from any current folder.
+//
+// The documents are either all read when the host is created (the default;
+// any document can be selected) or read one at a time as NextDocument moves
+// on (kStreamDocuments; memory stays the same whatever the size of the
+// batch, and a fault in the file shows when the reading reaches it).
 //
 // Released values of a document: one per link of the batch class, in link
 // order. The value comes from the link's source by its source type: 0 the
@@ -34,12 +39,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/batch_class_file.h"
 #include "host/batch_file.h"
+#include "host/batch_reader.h"
 #include "host/custom_property_collection.h"
 #include "host/host_error_log.h"
 #include "host/host_release_data.h"
@@ -60,25 +67,36 @@ struct HostMessageRecord {
 
 class QUILLON_API FileHost final : public HostReleaseData {
  public:
+  enum DocumentReading { kReadAllDocuments, kStreamDocuments };
+
   // Loads the batch file and its batch-class file: `batchClassFile` when not
   // empty, otherwise the file the batch names. Starts at the first document
   // (or at none for an empty batch). Raises HostFileError.
-  explicit FileHost(const std::string& batchFile, const std::string& batchClassFile = {});
+  explicit FileHost(const std::string& batchFile, const std::string& batchClassFile = {},
+                    DocumentReading reading = kReadAllDocuments);
+  ~FileHost() override;
 
   const std::string& BatchFilePath() const noexcept { return batchFile_; }
   const std::string& BatchClassFilePath() const noexcept { return batchClassFile_; }
   const BatchDefinition& Batch() const noexcept { return batch_; }
   const BatchClassDefinition& BatchClass() const noexcept { return batchClass_; }
 
-  // Documents, 1-based, in release order.
-  std::int32_t DocumentCount() const noexcept {
-    return static_cast<std::int32_t>(batch_.Documents.size());
-  }
+  // Documents, 1-based, in release order: all of them, or, when streaming,
+  // those read so far.
+  std::int32_t DocumentCount() const noexcept { return documentCount_; }
   // Makes document `position` the current one; outside 1..DocumentCount
-  // raises Error 9.
+  // raises Error 9, and so does any but the current one when streaming.
   void SelectDocument(std::int32_t position);
+  // Makes the next document the current one and returns true, or returns
+  // false after the last (the current document stays). When streaming, the
+  // document is read now: a fault in the file raises HostFileError, and the
+  // current document stays.
+  bool NextDocument();
   // 0 when there is no current document (empty batch).
   std::int32_t CurrentDocumentPosition() const noexcept { return current_; }
+  // How far a streamed batch file has been read, and its size in bytes.
+  std::uint64_t BatchFileBytesRead() const noexcept;
+  std::uint64_t BatchFileSize() const noexcept;
 
   // The counter file of the interchange control number; by default beside
   // the batch-class file (InterchangeCounter::PathFor).
@@ -131,6 +149,10 @@ class QUILLON_API FileHost final : public HostReleaseData {
   std::string batchFile_;
   std::string batchClassFile_;
   std::string counterPath_;
+  std::unique_ptr<BatchReader> reader_;  // when streaming
+  BatchDocument streamed_;               // when streaming: the current document
+  tessel::NameValueList spare_;          // the field list of an earlier one, reused
+  std::int32_t documentCount_ = 0;
   BatchDefinition batch_;
   BatchClassDefinition batchClass_;
   CustomPropertyCollection properties_;

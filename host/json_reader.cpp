@@ -1,11 +1,13 @@
 #include "host/json_reader_internal.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <unordered_set>
 #include <vector>
 
@@ -45,12 +47,14 @@ class KeyTracker {
     using E = nlohmann::detail::parse_event_t;
     switch (event) {
       case E::object_start:
-        NextInArray();
-        frames_.push_back(Frame{false, -1, {}, {}});
-        break;
       case E::array_start:
         NextInArray();
-        frames_.push_back(Frame{true, -1, {}, {}});
+        if (frames_.size() >= kMaxJsonDepth) {
+          tooDeepPointer_ = Pointer();
+          // Stops the parser before it goes deeper.
+          throw TooDeep{};
+        }
+        frames_.push_back(Frame{event == E::array_start, -1, {}, {}});
         break;
       case E::object_end:
       case E::array_end:
@@ -75,7 +79,9 @@ class KeyTracker {
   }
 
   struct DuplicateKey {};
+  struct TooDeep {};
   const std::string& DuplicatePointer() const { return duplicatePointer_; }
+  const std::string& TooDeepPointer() const { return tooDeepPointer_; }
   const std::string& DuplicateKeyName() const { return duplicateKey_; }
 
  private:
@@ -102,6 +108,7 @@ class KeyTracker {
   std::vector<Frame> frames_;
   std::string duplicatePointer_;
   std::string duplicateKey_;
+  std::string tooDeepPointer_;
 };
 
 std::string WithoutExceptionPrefix(const std::string& what) {
@@ -115,27 +122,75 @@ std::string WithoutExceptionPrefix(const std::string& what) {
 
 }  // namespace
 
-std::string ReadTextFile(const std::string& path) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) {
-    throw HostFileError(path, "", "the file does not exist or cannot be reached");
-  }
-  if (std::filesystem::is_directory(status)) {
-    throw HostFileError(path, "", "is a folder, not a file");
-  }
-  const auto size = std::filesystem::file_size(path, ec);
-  if (!ec && size > kMaxFileBytes) {
-    throw HostFileError(path, "", "the file is larger than 64 MiB");
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+int OpenRegularFile(const std::string& path, std::uint64_t& size) {
+  const auto refuse = [&](const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) throw HostFileError(path, "", "is a folder, not a file");
+    if (!S_ISREG(info.st_mode)) {
+      throw HostFileError(path, "", "is not a regular file (a device, a pipe or a socket)");
+    }
+  };
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      throw HostFileError(path, "", "the file does not exist or cannot be reached");
+    }
     throw HostFileError(path, "", std::string("cannot be read (") + std::strerror(errno) + ")");
   }
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) throw HostFileError(path, "", "reading the file failed");
-  return std::move(buffer).str();
+  // Refused before it is opened: opening a device can have effects of its own.
+  refuse(info);
+  // Non-blocking, so that a pipe put in the file's place meanwhile cannot
+  // hold the open; checked again on what was opened.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    throw HostFileError(path, "", std::string("cannot be read (") + std::strerror(errno) + ")");
+  }
+  if (::fstat(fd, &info) != 0) {
+    const int code = errno;
+    ::close(fd);
+    throw HostFileError(path, "", std::string("cannot be read (") + std::strerror(code) + ")");
+  }
+  try {
+    refuse(info);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  size = static_cast<std::uint64_t>(info.st_size);
+  return fd;
+}
+
+std::string ReadTextFile(const std::string& path) {
+  std::uint64_t size = 0;
+  const int fd = OpenRegularFile(path, size);
+  std::string text;
+  try {
+    if (size > kMaxFileBytes) throw HostFileError(path, "", "the file is larger than 64 MiB");
+    // Read up to one byte beyond the limit: the file may have grown.
+    text.resize(static_cast<std::size_t>(size) + 1);
+    std::size_t done = 0;
+    for (;;) {
+      if (done == text.size()) {
+        if (text.size() > kMaxFileBytes) {
+          throw HostFileError(path, "", "the file is larger than 64 MiB");
+        }
+        text.resize(std::min<std::size_t>(text.size() * 2, kMaxFileBytes + 1));
+      }
+      const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+      if (n < 0) {
+        if (errno == EINTR || errno == EAGAIN) continue;
+        throw HostFileError(path, "",
+                            std::string("reading the file failed (") + std::strerror(errno) + ")");
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    text.resize(done);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  ::close(fd);
+  return text;
 }
 
 Json Parse(std::string_view text, const std::string& file) {
@@ -147,6 +202,9 @@ Json Parse(std::string_view text, const std::string& file) {
           return tracker.Event(event, parsed);
         },
         true);
+  } catch (const KeyTracker::TooDeep&) {
+    throw HostFileError(file, tracker.TooDeepPointer(),
+                        "nested deeper than " + std::to_string(kMaxJsonDepth) + " levels");
   } catch (const KeyTracker::DuplicateKey&) {
     throw HostFileError(file, tracker.DuplicatePointer(),
                         "the key \"" + tracker.DuplicateKeyName() + "\" is written twice");

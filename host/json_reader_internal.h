@@ -3,6 +3,7 @@
 // and batch-class loaders only; not part of the host interface.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -14,14 +15,27 @@ namespace quillon::hostjson {
 
 using Json = nlohmann::ordered_json;
 
-// Files larger than this are refused rather than read into memory.
+// Files read whole (the batch class) larger than this are refused rather
+// than read into memory. Batch files are read as a stream and have no limit.
 inline constexpr std::uintmax_t kMaxFileBytes = 64u * 1024u * 1024u;
 
-// The whole content of a file; HostFileError when it cannot be read.
+// Containers of a JSON text may nest at most this deep.
+inline constexpr std::size_t kMaxJsonDepth = 64;
+
+// Opens a file for reading after checking that it is a regular file (not a
+// folder, device, pipe or socket; opening never blocks) and returns the
+// descriptor (the caller closes it) with the file's size. HostFileError
+// otherwise.
+int OpenRegularFile(const std::string& path, std::uint64_t& size);
+
+// The whole content of a regular file of at most kMaxFileBytes; HostFileError
+// when it cannot be read.
 std::string ReadTextFile(const std::string& path);
 
 // Parses JSON text. A syntax error names its line and column; a key written
-// twice in one object is an error too (the later one would silently win).
+// twice in one object is an error too (the later one would silently win), and
+// so is nesting deeper than kMaxJsonDepth (named by the pointer where it
+// starts to be too deep).
 Json Parse(std::string_view text, const std::string& file);
 
 // `key` escaped as one JSON pointer token ("~" -> "~0", "/" -> "~1").

@@ -267,8 +267,12 @@ TEST(BatchFile, BrokenInputIsRefusedWithPlaceAndProblem) {
        R"({"batchClass": "c", "name": "", "id": "", "description": "", "classNumber": 1,
            "batchFields": {}, "documents": {"id": 1}})",
        "/documents", "must be an array, not an object"},
-      {__LINE__, R"({"documents": [{"a": 1}, {"b": [1, {"k": 1, "k": 2}]}]})", "/documents/1/b/1/k",
-       "written twice"},  // the pointer follows nesting
+      // The file is read in the order of its text: a document is checked key by
+      // key, so an unknown key is found before anything nested in its value.
+      {__LINE__, BatchWith("\"Total\": \"12.50\"", "\"Total\": \"1\", \"Total\": \"2\""),
+       "/documents/0/indexFields/Total", "written twice"},  // the pointer follows nesting
+      {__LINE__, BatchWith("\"classId\": 4, ", "\"b\": [1, {\"k\": 1, \"k\": 2}], "),
+       "/documents/1/b", "unknown key \"b\""},
   };
   for (const BrokenRow& row : rows) CheckBroken(row, false);
 }
@@ -282,6 +286,7 @@ TEST(BatchFile, FileThatCannotBeReadIsNamed) {
   } rows[] = {
       {__LINE__, dir.Child("missing.json"), "does not exist"},
       {__LINE__, dir.str(), "is a folder"},
+      {__LINE__, "/dev/null", "is not a regular file"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
