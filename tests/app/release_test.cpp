@@ -1,5 +1,7 @@
 // `quillon release`: a batch released through the stand-in host, the summary,
 // the exit codes, and the output and error files it leaves.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -397,6 +399,148 @@ TEST_F(ReleaseCommand, UnusableInputExitsWithTwo) {
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("error"), std::string::npos);
     EXPECT_NE(r.err.find(row.message), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(Out()));
+}
+
+TEST_F(ReleaseCommand, ABrokenBatchFileReleasesTheDocumentsBeforeTheFault) {
+  const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+  const std::string fourFiles = "ISA*1~CLM*C1~SV1*A~SV1*B~SE*4~CLM*C2~SV1*C~SE*3~IEA*2*1~";
+  struct Row {
+    int line;
+    std::string mode;
+    std::string from;  // replaced in the text of a batch of five documents...
+    std::string to;
+    std::size_t cutAfter;  // ...or, when not 0, the text cut after `from` and this many bytes
+    int exitCode;
+    int released;
+    std::string fault;               // in the summary and on standard error
+    std::vector<std::string> files;  // output files, their content for per-batch mode
+  } rows[] = {
+      {__LINE__,
+       "One EDI Per Batch",
+       "\"id\": 3",
+       "",
+       10,
+       1,
+       2,
+       "not valid JSON: parse error at line ",
+       {fourFiles}},
+      {__LINE__,
+       "One EDI Per Batch",
+       "\"id\": 3,",
+       "\"id\": 1,",
+       0,
+       1,
+       2,
+       "/documents/2/id: duplicate document id 1 (also /documents/0/id)",
+       {fourFiles}},
+      {__LINE__,
+       "One EDI Per Batch",
+       "\" C3 \"",
+       deep,
+       0,
+       1,
+       2,
+       "/documents/2/indexFields/Claim Number: must be text, not an array",
+       {fourFiles}},
+      {__LINE__,
+       "One EDI Per Batch",
+       "\"documents\": [",
+       "\"pages\": 1, \"documents\": [",
+       0,
+       2,
+       0,
+       "/pages: unknown key \"pages\"",
+       {}},
+      {__LINE__,
+       "One EDI Per Batch",
+       "\"id\": 1,",
+       "\"id\": \"1\",",
+       0,
+       2,
+       0,
+       "/documents/0/id: must be a whole number, not text",
+       {}},
+      {__LINE__,
+       "One EDI Per Document",
+       "\"id\": 3",
+       "",
+       10,
+       1,
+       2,
+       "not valid JSON: parse error at line ",
+       {"claims.txt", "claims_1.txt"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    std::error_code ec;
+    fs::remove_all(Out(), ec);
+    fs::remove(dir_.Child("class.icn"), ec);
+    WriteBatchClass(row.mode);
+    std::string text = ReadFile(WriteBatch(5));
+    const std::size_t at = text.find(row.from);
+    ASSERT_NE(at, std::string::npos);
+    if (row.cutAfter > 0) {
+      text.resize(at + row.from.size() + row.cutAfter);
+    } else {
+      text.replace(at, row.from.size(), row.to);
+    }
+    const std::string batch = dir_.Write("batch.json", text);
+    const auto r = Release({batch});
+    EXPECT_EQ(r.exitCode, row.exitCode) << r.out << r.err;
+    EXPECT_NE(r.err.find("error: " + batch + ": "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(row.fault), std::string::npos) << r.err;
+    if (row.exitCode == 2) {
+      // Nothing released, nothing written, no interchange number taken.
+      EXPECT_EQ(r.out, "");
+      EXPECT_FALSE(fs::exists(Out()));
+      EXPECT_FALSE(fs::exists(dir_.Child("class.icn")));
+      continue;
+    }
+    EXPECT_NE(r.out.find("documents released: " + std::to_string(row.released) +
+                         "\ndocuments failed: 0\nthe batch file breaks off after document " +
+                         std::to_string(row.released) +
+                         "; the documents after it were not released:\n  " + batch + ": "),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(row.fault), std::string::npos) << r.out;
+    if (row.mode == "One EDI Per Batch") {
+      ASSERT_EQ(OutputFiles(), std::vector<std::string>{"claims.txt"});
+      EXPECT_EQ(ReadFile(Out() + "/claims.txt"), row.files[0]);
+    } else {
+      EXPECT_EQ(OutputFiles(), row.files);
+    }
+  }
+}
+
+TEST_F(ReleaseCommand, OnlyRegularFilesAreRead) {
+  const std::string fifo = dir_.Child("pipe.json");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string batch = WriteBatch(1);
+  struct Row {
+    int line;
+    std::vector<std::string> args;
+    std::string message;
+  } rows[] = {
+      // Neither blocks on the pipe nor reads the device without end.
+      {__LINE__,
+       {fifo},
+       "error: " + fifo + ": is not a regular file (a device, a pipe or a socket)"},
+      {__LINE__, {dir_.str()}, "error: " + dir_.str() + ": is a folder, not a file"},
+      {__LINE__,
+       {batch, "--batch-class", "/dev/zero"},
+       "error: /dev/zero: is not a regular file (a device, a pipe or a socket)"},
+      {__LINE__,
+       {batch, "--batch-class", fifo},
+       "error: " + fifo + ": is not a regular file (a device, a pipe or a socket)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    const auto r = Release(row.args);
+    EXPECT_EQ(r.exitCode, 2) << r.out << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, row.message + "\n");
   }
   EXPECT_FALSE(fs::exists(Out()));
 }
