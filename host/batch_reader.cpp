@@ -178,13 +178,13 @@ struct BatchReader::Impl {
       name.assign(r.Text());
       const auto at = [&] { return pointer() + "/" + hostjson::Token(name); };
       if (name.empty()) Fail(at(), "a field needs a name");
-      if (const tessel::NameValue* earlier = fields.Item(name)) {
-        if (earlier->Name() == name) Fail(at(), "the key \"" + name + "\" is written twice");
-        Fail(at(), "the field \"" + name + "\" is given twice (names ignore letter case)");
-      }
       const JsonEvent value = r.Next();
       if (value != JsonEvent::kString) Fail(at(), "must be text, not " + KindName(value, r));
-      fields.Add(name, r.Text());
+      const auto [entry, added] = fields.Insert(name, r.Text());
+      if (!added) {
+        if (entry->Name() == name) Fail(at(), "the key \"" + name + "\" is written twice");
+        Fail(at(), "the field \"" + name + "\" is given twice (names ignore letter case)");
+      }
     }
   }
 

@@ -41,7 +41,10 @@ const std::string& ExpressionEvaluator::DateTimeText(const FieldPart& part) {
 
 void ExpressionEvaluator::Append(std::string& out, const FieldParts& parts,
                                  const tessel::NameValueList& input) {
+  const std::vector<std::size_t>& hashes = parts.FieldNameHashes();
+  std::size_t index = 0;
   for (const FieldPart& part : parts) {
+    const std::size_t at = index++;
     switch (part.PartType) {
       case kLiteralPart:
         out += part.LiteralText;
@@ -50,7 +53,9 @@ void ExpressionEvaluator::Append(std::string& out, const FieldParts& parts,
         out += DateTimeText(part);
         break;
       case kFieldPart:
-        if (const tessel::NameValue* entry = input.Item(part.FieldName)) {
+        if (const tessel::NameValue* entry = hashes.empty()
+                                                 ? input.Item(part.FieldName)
+                                                 : input.Item(part.FieldName, hashes[at])) {
           AppendFieldModifiers(out, entry->Value(), part);
         }
         break;

@@ -88,15 +88,22 @@ void FieldParts::ParseValueString(std::string_view expression) {
     // leaves the earlier parts and drops this one.
     parts_.push_back(BracketPart(inner));
   }
+  fieldNameHashes_.clear();
+  fieldNameHashes_.reserve(parts_.size());
+  for (const FieldPart& part : parts_) {
+    fieldNameHashes_.push_back(tessel::NameValueList::HashOf(part.FieldName));
+  }
 }
 
 FieldPart* FieldParts::Item(std::int64_t position) {
   if (position < 1 || position > static_cast<std::int64_t>(parts_.size())) return nullptr;
+  fieldNameHashes_.clear();
   return &parts_[static_cast<std::size_t>(position - 1)];
 }
 
 const FieldPart* FieldParts::Item(std::int64_t position) const {
-  return const_cast<FieldParts*>(this)->Item(position);
+  if (position < 1 || position > static_cast<std::int64_t>(parts_.size())) return nullptr;
+  return &parts_[static_cast<std::size_t>(position - 1)];
 }
 
 void FieldParts::Remove(std::int64_t position) {
@@ -104,10 +111,14 @@ void FieldParts::Remove(std::int64_t position) {
     platform::Raise(platform::err::kInvalidProcedureCall, "FieldParts.Remove");
   }
   parts_.erase(parts_.begin() + static_cast<std::ptrdiff_t>(position - 1));
+  if (!fieldNameHashes_.empty()) {
+    fieldNameHashes_.erase(fieldNameHashes_.begin() + static_cast<std::ptrdiff_t>(position - 1));
+  }
 }
 
 void FieldParts::Clear() noexcept {
   while (!parts_.empty()) parts_.pop_back();
+  fieldNameHashes_.clear();
 }
 
 std::vector<std::string> FieldParts::DisplayAllParts() const {

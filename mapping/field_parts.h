@@ -29,6 +29,7 @@
 // collection and the failing part is not added.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,7 +46,8 @@ class FieldParts {
   // Empties the collection, then fills it from the expression.
   void ParseValueString(std::string_view expression);
 
-  // The part at a 1-based position, or nullptr when there is none.
+  // The part at a 1-based position, or nullptr when there is none. The
+  // non-const form drops the kept hash codes (the part may be changed).
   FieldPart* Item(std::int64_t position);
   const FieldPart* Item(std::int64_t position) const;
   std::int32_t Count() const noexcept { return static_cast<std::int32_t>(parts_.size()); }
@@ -59,6 +61,11 @@ class FieldParts {
   const_iterator begin() const noexcept { return parts_.begin(); }
   const_iterator end() const noexcept { return parts_.end(); }
 
+  // tessel::NameValueList::HashOf of each part's FieldName as parsed, in
+  // part order, for lookups that need not hash the name again; empty when
+  // a part may have been changed since (through the non-const Item).
+  const std::vector<std::size_t>& FieldNameHashes() const noexcept { return fieldNameHashes_; }
+
   // Diagnostic: one line per part, written to the library's trace (level 2)
   // and returned. Nothing else reads these lines.
   //   Literal:       'text'
@@ -68,6 +75,7 @@ class FieldParts {
 
  private:
   std::vector<FieldPart> parts_;
+  std::vector<std::size_t> fieldNameHashes_;
 };
 
 }  // namespace marrow

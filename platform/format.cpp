@@ -424,6 +424,8 @@ std::string Format(std::string_view textValue, std::string_view mask) {
       }
       return fmt::FormatTextSection(textValue, *section);
     }
+    // Format of the text as a String, with the mask read once.
+    return FormatWithMask(Variant::FromText(std::string(textValue)), read, 1, 1);
   }
   return Format(Variant::FromText(std::string(textValue)), mask);
 }

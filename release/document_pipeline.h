@@ -123,6 +123,17 @@ class QUILLON_API DocumentPipeline {
                                           marrow::FieldMappings& mappings);
   const std::string& RowExpression(std::string_view rowTemplate, bool columnTemplate,
                                    std::size_t number, std::size_t index);
+  const marrow::FieldMappings* RowSet(std::string_view name, std::string_view rowTemplate,
+                                      bool columnTemplate, std::size_t row,
+                                      marrow::FieldMappings& mappings);
+
+  // The parsed sets of the rows of one service-line template.
+  struct RowTemplate {
+    std::string name;
+    std::string rowTemplate;
+    bool columnTemplate = false;
+    std::vector<std::shared_ptr<const marrow::FieldMappings>> rows;
+  };
 
   std::shared_ptr<BatchState> batch_;
   std::shared_ptr<const marrow::FieldMappings> expressionHold_;
@@ -133,6 +144,7 @@ class QUILLON_API DocumentPipeline {
   // Scratch space of the service lines, kept from document to document.
   std::string rowExpression_;
   std::vector<std::string> rowValues_;
+  std::vector<RowTemplate> rowTemplates_;
 };
 
 // The number of "~" in a record; the empty text counts -1.

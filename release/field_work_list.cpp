@@ -14,17 +14,19 @@ void FieldWorkList::Reset(const tessel::NameValueList& input) {
   list_ = input;
   spelling_.clear();
   spelling_.resize(static_cast<std::size_t>(input.Count()));
-  order_.clear();
-  order_.reserve(spelling_.size());
+  joined_.clear();
+  joined_.reserve(spelling_.size());
   for (std::size_t position = 0; position < spelling_.size(); ++position) {
-    order_.push_back(position);
+    joined_.push_back(position);
   }
+  applied_.clear();
+  classEnds_.clear();
 }
 
 void FieldWorkList::Placed(std::size_t position, std::string_view name, bool respell) {
   if (position >= spelling_.size()) {
     spelling_.resize(position + 1);
-    order_.push_back(position);
+    joined_.push_back(position);
   } else if (respell) {
     if (list_.Item(static_cast<std::int64_t>(position + 1))->Name() == name) {
       spelling_[position].clear();
@@ -52,24 +54,12 @@ std::size_t FieldWorkList::PutByExchange(std::string_view name, std::size_t hash
   return position;
 }
 
-void FieldWorkList::MoveToFront() {
-  // A name that was just appended is already at the end of order_; it moves
-  // to the front with the others.
-  mark_.assign(spelling_.size(), 0);
-  for (std::size_t position : front_) mark_[position] = 1;
-  order2_.assign(front_.begin(), front_.end());
-  for (std::size_t position : order_) {
-    if (mark_[position] == 0) order2_.push_back(position);
-  }
-  order_.swap(order2_);
-}
-
 void FieldWorkList::Apply(const tessel::NameValueList& mapped) {
   if (mapped.empty()) return;
-  front_.clear();
-  for (const tessel::NameValue& entry : mapped)
-    front_.push_back(Put(entry.Name(), entry.Value(), true));
-  MoveToFront();
+  for (const tessel::NameValue& entry : mapped) {
+    applied_.push_back(Put(entry.Name(), entry.Value(), true));
+  }
+  classEnds_.push_back(applied_.size());
 }
 
 void FieldWorkList::Apply(const marrow::FieldMappings& mappings) {
@@ -77,12 +67,31 @@ void FieldWorkList::Apply(const marrow::FieldMappings& mappings) {
   // Every value is translated from the list as it is before the class, then
   // they all go in.
   mappings.TranslateValues(list_, values_);
-  front_.clear();
   std::size_t i = 0;
   for (const marrow::FieldMapping& mapping : mappings) {
-    front_.push_back(PutByExchange(mapping.Name(), mapping.NameHash(), values_[i++]));
+    applied_.push_back(PutByExchange(mapping.Name(), mapping.NameHash(), values_[i++]));
   }
-  MoveToFront();
+  classEnds_.push_back(applied_.size());
+}
+
+std::vector<std::size_t> FieldWorkList::Order() const {
+  // Applying a class moves its fields to the front; so the last class's
+  // fields lead, then each earlier class's fields not yet placed, then the
+  // rest as they joined.
+  std::vector<unsigned char> placed(spelling_.size(), 0);
+  std::vector<std::size_t> order;
+  order.reserve(spelling_.size());
+  const auto place = [&](std::size_t position) {
+    if (placed[position] != 0) return;
+    placed[position] = 1;
+    order.push_back(position);
+  };
+  for (std::size_t c = classEnds_.size(); c > 0; --c) {
+    const std::size_t from = c == 1 ? 0 : classEnds_[c - 2];
+    for (std::size_t k = from; k < classEnds_[c - 1]; ++k) place(applied_[k]);
+  }
+  for (std::size_t position : joined_) place(position);
+  return order;
 }
 
 void FieldWorkList::Add(std::string_view name, std::string_view value) {
@@ -91,8 +100,9 @@ void FieldWorkList::Add(std::string_view name, std::string_view value) {
 
 tessel::NameValueList FieldWorkList::Materialize() const {
   tessel::NameValueList out;
-  out.Reserve(order_.size());
-  for (std::size_t position : order_) {
+  const std::vector<std::size_t> order = Order();
+  out.Reserve(order.size());
+  for (std::size_t position : order) {
     const tessel::NameValue* entry = list_.Item(static_cast<std::int64_t>(position + 1));
     const std::string& spelling = spelling_[position];
     out.Add(spelling.empty() ? std::string_view(entry->Name()) : std::string_view(spelling),
@@ -111,9 +121,11 @@ tessel::NameValueList FieldWorkList::Take() {
   for (std::size_t position = 0; position < spelling_.size(); ++position) {
     if (!spelling_[position].empty()) out.Respell(position, spelling_[position]);
   }
-  out.Permute(order_);
-  order_.clear();
+  out.Permute(Order());
+  joined_.clear();
   spelling_.clear();
+  applied_.clear();
+  classEnds_.clear();
   return out;
 }
 

@@ -7,8 +7,11 @@
 // costs a copy of the whole list per class. The work list gets the same
 // result by updating one list in place (so lookups by name see exactly the
 // values the new list would hold) and keeping the order and spelling of the
-// new list on the side, as positions into it. Materialize() builds the list
-// in that order once, at the end.
+// new list on the side. The order is worked out once, at the end: the fields
+// of the last class applied come first, then those of the class before
+// (that the later ones did not map), and so on, then every other field in
+// the order it joined the list. Materialize() and Take() build the list in
+// that order.
 //
 //   FieldWorkList work(input);                  // copies the input once
 //   work.Apply(cls.FieldMaps());                // or, the same:
@@ -64,19 +67,18 @@ class QUILLON_API FieldWorkList {
   std::size_t Put(std::string_view name, std::string_view value, bool respell);
   // Put for a value whose text is exchanged (see NameValueList::AddByExchange).
   std::size_t PutByExchange(std::string_view name, std::size_t hash, std::string& value);
-  // Moves the entries at `front_` (in that order) to the front of order_.
-  void MoveToFront();
   // After Put or PutByExchange of the entry at `position`: a new entry joins
-  // order_, a mapped one takes the spelling `name`.
+  // joined_, a mapped one takes the spelling `name`.
   void Placed(std::size_t position, std::string_view name, bool respell);
+  // The positions of the entries in the list's order.
+  std::vector<std::size_t> Order() const;
 
   tessel::NameValueList list_;
-  std::vector<std::size_t> order_;     // positions (0-based) into list_, in list order
-  std::vector<std::string> spelling_;  // per position: name to show, "" = as in list_
-  std::vector<unsigned char> mark_;    // scratch for Apply
-  std::vector<std::size_t> front_;     // scratch for Apply
-  std::vector<std::size_t> order2_;    // scratch for Apply
-  std::vector<std::string> values_;    // scratch for Apply: translated values
+  std::vector<std::size_t> joined_;     // positions (0-based) into list_, in the order they joined
+  std::vector<std::string> spelling_;   // per position: name to show, "" = as in list_
+  std::vector<std::size_t> applied_;    // positions mapped by the classes applied, class by class
+  std::vector<std::size_t> classEnds_;  // the end in applied_ of each class's positions
+  std::vector<std::string> values_;     // scratch for Apply: translated values
 };
 
 }  // namespace quillon

@@ -245,6 +245,47 @@ const std::string& DocumentPipeline::RowExpression(std::string_view rowTemplate,
   return text;
 }
 
+// The set of the expression of row `row` (0-based) of a template (as
+// RowExpression makes it), or nullptr when that expression is empty. With
+// batch state the sets of a template's rows are kept: the same templates
+// come back with every document, so their rows are neither built nor looked
+// up again.
+const marrow::FieldMappings* DocumentPipeline::RowSet(std::string_view name,
+                                                      std::string_view rowTemplate,
+                                                      bool columnTemplate, std::size_t row,
+                                                      marrow::FieldMappings& mappings) {
+  constexpr std::size_t kKeptTemplates = 16;
+  constexpr std::size_t kKeptRows = 256;
+  if (rowTemplate.empty()) return nullptr;
+  const std::size_t number = row + 1;  // "&n+1" of a column, "&n" of a line
+  if (!batch_) {
+    return &Expression(name, RowExpression(rowTemplate, columnTemplate, number, row), mappings);
+  }
+  RowTemplate* kept = nullptr;
+  for (RowTemplate& candidate : rowTemplates_) {
+    if (candidate.columnTemplate == columnTemplate && candidate.name == name &&
+        candidate.rowTemplate == rowTemplate) {
+      kept = &candidate;
+      break;
+    }
+  }
+  if (kept == nullptr) {
+    if (rowTemplates_.size() >= kKeptTemplates) rowTemplates_.clear();
+    rowTemplates_.push_back(
+        RowTemplate{std::string(name), std::string(rowTemplate), columnTemplate, {}});
+    kept = &rowTemplates_.back();
+  }
+  if (row < kept->rows.size() && kept->rows[row]) return kept->rows[row].get();
+  std::shared_ptr<const marrow::FieldMappings> set =
+      batch_->Expressions().Mapping(name, RowExpression(rowTemplate, columnTemplate, number, row));
+  if (row < kKeptRows) {
+    if (kept->rows.size() <= row) kept->rows.resize(row + 1);
+    kept->rows[row] = set;
+  }
+  expressionHold_ = std::move(set);
+  return expressionHold_.get();
+}
+
 tessel::NameValueList DocumentPipeline::ServiceLineColumn(std::string_view templateField,
                                                           std::string_view requirementsField,
                                                           const tessel::NameValueList& fields) {
@@ -288,11 +329,13 @@ tessel::NameValueList DocumentPipeline::ServiceLineColumn(std::string_view templ
     LogLine(2, 1, "POpulateServiceLInes, --ReqFieldName---------", qualifies);
     if (!qualifies) continue;
 
-    const std::string& text =
-        RowExpression(RequiredValue(fields, templateField, "PopulateServiceLines"), true, i + 1, i);
-    const marrow::FieldMappings& set = Expression(templateField, text, mappings);
+    const marrow::FieldMappings* set =
+        RowSet(templateField, RequiredValue(fields, templateField, "PopulateServiceLines"), true, i,
+               mappings);
+    // An empty template makes an empty expression.
+    if (set == nullptr) set = &Expression(templateField, {}, mappings);
     // The set holds the one mapping templateField (never a blank name).
-    set.TranslateValues(fields, rowValues_);
+    set->TranslateValues(fields, rowValues_);
     column.Add(std::string(templateField) + "_" + std::to_string(i + 1), rowValues_[0]);
   }
 
@@ -328,16 +371,25 @@ std::string DocumentPipeline::GenerateServiceLines(const tessel::NameValueList& 
     // into table changes nothing (everything in table came through that form
     // already), so adding only the text of column has the same result without
     // copying table once per column.
-    table.AddFromString(column.ToString(";", "="), ";", "=", true);
+    const bool plain = std::none_of(column.begin(), column.end(), [](const tessel::NameValue& e) {
+      return e.Name().find_first_of(";=") != std::string::npos ||
+             e.Value().find_first_of(";=") != std::string::npos;
+    });
+    if (plain) {
+      // Without ";" or "=" the text form gives back each entry as it is.
+      for (const tessel::NameValue& entry : column) table.Add(entry.Name(), entry.Value());
+    } else {
+      table.AddFromString(column.ToString(";", "="), ";", "=", true);
+    }
   }
 
   const tessel::NameValue* lineTemplate = fields.Item(std::string_view("_ServiceLineOutput"));
   if (lineTemplate == nullptr) return result;
   for (std::int32_t r = 1; r <= maxRows; ++r) {
-    const std::string& text =
-        RowExpression(lineTemplate->Value(), false, static_cast<std::size_t>(r), 0);
-    if (text.empty()) continue;
-    Expression("_ServiceLineString", text, mappings).TranslateValues(table, rowValues_);
+    const marrow::FieldMappings* set = RowSet("_ServiceLineString", lineTemplate->Value(), false,
+                                              static_cast<std::size_t>(r - 1), mappings);
+    if (set == nullptr) continue;  // an empty row expression
+    set->TranslateValues(table, rowValues_);
     result.append(rowValues_[0]);
   }
   return result;

@@ -190,6 +190,18 @@ const NameValue& NameValueList::Add(std::string_view name, std::string_view valu
   return items_.back();
 }
 
+std::pair<const NameValue*, bool> NameValueList::Insert(std::string_view name,
+                                                        std::string_view value) {
+  GrowIndexFor(items_.size() + 1);
+  const std::size_t hash = detail::FoldedHash{}(name);
+  const std::size_t slot = FindSlot(name, hash);
+  if (slots_[slot] != 0) return {&items_[slots_[slot] - 1], false};
+  items_.emplace_back(std::string(name), std::string(value));
+  hashes_.push_back(hash);
+  slots_[slot] = static_cast<std::uint32_t>(items_.size());
+  return {&items_.back(), true};
+}
+
 const NameValue& NameValueList::AddByExchange(std::string_view name, std::string& value) {
   return AddByExchange(name, detail::FoldedHash{}(name), value);
 }

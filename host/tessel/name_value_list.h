@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tessel_export.h"
@@ -74,6 +75,10 @@ class TESSEL_API NameValueList {
   // Appends (name, value), or gives an existing entry of that name the new
   // value in place. Returns the entry.
   const NameValue& Add(std::string_view name, std::string_view value);
+  // Appends (name, value) when the list has no entry of that name; returns
+  // the entry of that name and whether it was added (an entry already there
+  // keeps its value).
+  std::pair<const NameValue*, bool> Insert(std::string_view name, std::string_view value);
   // As Add, but the value's text is exchanged rather than copied: afterwards
   // `value` holds the entry's previous value (empty for a new entry), so a
   // caller that fills the same strings again and again reuses their memory.
