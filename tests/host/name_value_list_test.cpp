@@ -221,5 +221,68 @@ TEST(NameValueList, ManyEntriesStayFindable) {
   }
 }
 
+TEST(NameValueList, AddByExchangeHandsBackThePreviousValue) {
+  NameValueList list;
+  list.Add("A", "1");
+  std::string value = "2";
+  const NameValue& updated = list.AddByExchange("a", value);
+  EXPECT_EQ(&updated, list.Item(1));
+  EXPECT_EQ(value, "1");  // the old text, for the caller to reuse
+  value = "3";
+  list.AddByExchange("B", NameValueList::HashOf("b"), value);
+  EXPECT_EQ(value, "");  // a new entry had no value before
+  EXPECT_EQ(list.ToString(), "A=2;B=3");
+}
+
+TEST(NameValueList, InsertKeepsAnEntryThatIsThere) {
+  NameValueList list;
+  const auto [first, added] = list.Insert("Name", "1");
+  EXPECT_TRUE(added);
+  const auto [again, addedAgain] = list.Insert("NAME", "2");
+  EXPECT_FALSE(addedAgain);
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(list.ToString(), "Name=1");
+}
+
+TEST(NameValueList, PermuteAndRespellKeepEveryNameFindable) {
+  NameValueList list;
+  for (const char* name : {"A", "b", "Ç", "D"}) list.Add(name, name);
+  list.Permute({3, 0, 2, 1});
+  EXPECT_EQ(list.ToString(), "D=D;A=A;Ç=Ç;b=b");
+  EXPECT_TRUE(list.Respell(1, "a"));
+  EXPECT_TRUE(list.Respell(2, "ç"));   // Latin-1 letters fold too
+  EXPECT_FALSE(list.Respell(3, "c"));  // another name: left as it is
+  EXPECT_FALSE(list.Respell(9, "b"));  // no such position
+  EXPECT_EQ(list.ToString(), "D=D;a=A;ç=Ç;b=b");
+  for (const char* name : {"d", "A", "Ç", "B"}) {
+    SCOPED_TRACE(name);
+    ASSERT_NE(list.Item(name), nullptr);
+  }
+  EXPECT_EQ(list.Item("b"), list.Item(4));
+  list.Add("e", "5");
+  EXPECT_EQ(list.Item(5)->Name(), "e");
+}
+
+TEST(NameValueList, LookupsWithAKeptHashAgreeWithLookupsByName) {
+  std::mt19937 random(11);
+  const std::string letters = "aAbBzZ_09 \xC3\x89\xC3\xA9";
+  NameValueList list;
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) {
+    std::string name;
+    for (int n = static_cast<int>(random() % 24); n > 0; --n) {
+      name += letters[random() % letters.size()];
+    }
+    names.push_back(name);
+    list.Add(name, std::to_string(i));
+  }
+  for (const std::string& name : names) {
+    const std::string upper = platform::text::UCase(name);
+    EXPECT_EQ(list.Item(name, NameValueList::HashOf(name)), list.Item(name));
+    EXPECT_EQ(list.Item(upper, NameValueList::HashOf(upper)), list.Item(upper));
+    EXPECT_EQ(NameValueList::HashOf(name), NameValueList::HashOf(upper));
+  }
+}
+
 }  // namespace
 }  // namespace tessel

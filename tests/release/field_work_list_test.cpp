@@ -113,6 +113,54 @@ TEST(FieldWorkList, RandomClassSequencesAgreeWithTheReference) {
   }
 }
 
+TEST(FieldWorkList, ApplyingMappingsAgreesWithApplyingTheirTranslation) {
+  // Classes whose values read fields the classes before them changed, with
+  // fields added between the classes; each work list is also taken at the
+  // end, which must give the same list as Materialize.
+  const std::vector<std::string> names = {"Claim", "claim", "Amt", "AMT", "Code", "X", "Y"};
+  const std::vector<std::string> expressions = {"[Claim]-[Amt]", "lit", "[code:trim]",
+                                                "[X][y]",        "",    "[Amt:numeric{0.00}]"};
+  std::mt19937 random(2024);
+  auto pick = [&](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    tessel::NameValueList input;
+    for (std::size_t i = pick(5); i > 0; --i) {
+      input.Add(names[pick(names.size())], std::to_string(pick(50)));
+    }
+    FieldWorkList direct(input);
+    FieldWorkList translated(input);
+    FieldWorkList reused;  // one work list used for two documents
+    reused.Reset(ListOf({{"Stale", "x"}}));
+    reused.Apply(ListOf({{"Stale", "y"}}));
+    reused.Take();
+    reused.Reset(input);
+    for (std::size_t c = pick(5); c > 0; --c) {
+      marrow::FieldMappings mappings;
+      for (std::size_t m = pick(4); m > 0; --m) {
+        mappings.Add(names[pick(names.size())], expressions[pick(expressions.size())]);
+      }
+      translated.Apply(mappings.TranslateFields(translated.List(), false));
+      direct.Apply(mappings);
+      reused.Apply(mappings);
+      if (pick(3) == 0) {
+        const std::string name = names[pick(names.size())];
+        for (FieldWorkList* work : {&direct, &translated, &reused}) work->Add(name, "added");
+      }
+    }
+    const std::string expected = translated.Materialize().ToString(";", "=");
+    EXPECT_EQ(direct.Materialize().ToString(";", "="), expected);
+    const tessel::NameValueList taken = direct.Take();
+    EXPECT_EQ(taken.ToString(";", "="), expected);
+    for (const tessel::NameValue& entry : taken) {
+      ASSERT_EQ(taken.Item(entry.Name()), &entry);  // the index follows the new order
+    }
+    EXPECT_EQ(reused.Take().ToString(";", "="), expected);
+  }
+}
+
 TEST(FieldWorkList, TheInputListIsNotChanged) {
   const tessel::NameValueList input = ListOf({{"A", "1"}});
   FieldWorkList work(input);
