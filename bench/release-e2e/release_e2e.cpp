@@ -369,14 +369,20 @@ void PrintHeader() {
 }
 
 void Print(const Run& run) {
+  if (!run.ok) {
+    // The rates of a release that did not go through mean nothing.
+    std::printf("%-36s %9lld %8.2f %8.2f %9s %9s %8s %8.1f %9.1f %8.1f %9.1f FAILED\n    %s\n",
+                run.label.c_str(), run.documents, run.wallSeconds, run.cpuSeconds, "-", "-", "-",
+                run.peakMb, run.outputMb, run.logMb, 1.5 * run.outputMb + 64, run.problem.c_str());
+    std::fflush(stdout);
+    return;
+  }
   const double perCpu = run.cpuSeconds > 0 ? run.documents / run.cpuSeconds : 0;
   const double perWall = run.wallSeconds > 0 ? run.documents / run.wallSeconds : 0;
   const double microseconds = run.documents > 0 ? 1e6 * run.cpuSeconds / run.documents : 0;
-  std::printf("%-36s %9lld %8.2f %8.2f %9.0f %9.0f %8.1f %8.1f %9.1f %8.1f %9.1f %s\n",
+  std::printf("%-36s %9lld %8.2f %8.2f %9.0f %9.0f %8.1f %8.1f %9.1f %8.1f %9.1f ok\n",
               run.label.c_str(), run.documents, run.wallSeconds, run.cpuSeconds, perCpu, perWall,
-              microseconds, run.peakMb, run.outputMb, run.logMb, 1.5 * run.outputMb + 64,
-              run.ok ? "ok" : "FAILED");
-  if (!run.ok) std::printf("    %s\n", run.problem.c_str());
+              microseconds, run.peakMb, run.outputMb, run.logMb, 1.5 * run.outputMb + 64);
   std::fflush(stdout);
 }
 
