@@ -1,6 +1,7 @@
 #include "platform/os_services.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -57,8 +58,23 @@ RandomFill SetRandomFill(RandomFill fill) noexcept {
   return RandomSource().exchange(fill);
 }
 
+namespace {
+// getpid is a system call each time; log lines and owned file names ask for
+// it constantly. The child of a fork forgets the parent's.
+std::atomic<std::int32_t> knownProcessId{0};
+void ForgetProcessId() noexcept {
+  knownProcessId.store(0, std::memory_order_relaxed);
+}
+}  // namespace
+
 std::int32_t CurrentProcessId() noexcept {
-  return static_cast<std::int32_t>(::getpid());
+  std::int32_t pid = knownProcessId.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    static const bool forgetOnFork = ::pthread_atfork(nullptr, nullptr, &ForgetProcessId) == 0;
+    pid = static_cast<std::int32_t>(::getpid());
+    if (forgetOnFork) knownProcessId.store(pid, std::memory_order_relaxed);
+  }
+  return pid;
 }
 
 void SleepMilliseconds(std::int32_t milliseconds) noexcept {

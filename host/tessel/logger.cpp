@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/native_path.h"
+#include "platform/os_services.h"
 #include "platform/private_file.h"
 
 namespace tessel {
@@ -65,7 +66,7 @@ void Logger::StartLine(std::string_view tag) {
   }
   char rest[48];
   const int n =
-      std::snprintf(rest, sizeof rest, ".%03d pid=%d ", millis, static_cast<int>(::getpid()));
+      std::snprintf(rest, sizeof rest, ".%03d pid=%d ", millis, static_cast<int>(platform::CurrentProcessId()));
   buffer_.append(stamp_);
   buffer_.append(rest, n > 0 ? static_cast<std::size_t>(n) : 0);
   buffer_.append(tag);
