@@ -7,6 +7,9 @@
 #include "host/file_setup_data.h"
 
 #ifdef QUILLON_HAVE_SETUP_WINDOW
+#include <dlfcn.h>
+
+#include "release/library_location.h"
 #include "setup/window/setup_window_runner.h"
 #endif
 
@@ -18,6 +21,27 @@ constexpr const char* kHeadless =
     "--mappings-dir, --logging-dir, --working-dir, --edi-output, --logging and\n"
     "--import-mappings (with --yes or --no) change them; see quillon setup --help.\n";
 
+#ifdef QUILLON_HAVE_SETUP_WINDOW
+// The window library lies beside libquillon and is loaded on first use, so
+// that no other command pays for loading Qt. It stays loaded.
+const SetupWindowEntry* LoadSetupWindow(std::string& why) {
+  const std::string path = LibraryDirectory() + "/" + QUILLON_SETUP_WINDOW_LIBRARY;
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* reason = ::dlerror();
+    why = reason != nullptr ? reason : path + ": cannot be loaded";
+    return nullptr;
+  }
+  using EntryFunction = const SetupWindowEntry* (*)();
+  const auto entry = reinterpret_cast<EntryFunction>(::dlsym(handle, kSetupWindowEntryName));
+  if (entry == nullptr) {
+    why = path + " has no " + kSetupWindowEntryName;
+    return nullptr;
+  }
+  return entry();
+}
+#endif
+
 }  // namespace
 
 int RunSetupWindowCommand(const std::string& batchClassFile) {
@@ -28,14 +52,20 @@ int RunSetupWindowCommand(const std::string& batchClassFile) {
             << kHeadless;
   return kExitUsageOrInput;
 #else
-  if (!WindowSystemAvailable()) {
+  std::string why;
+  const SetupWindowEntry* window = LoadSetupWindow(why);
+  if (window == nullptr) {
+    std::cerr << "error: the setup window could not be loaded: " << why << "\n" << kHeadless;
+    return kExitUsageOrInput;
+  }
+  if (!window->windowSystemAvailable()) {
     std::cerr << "error: --gui needs a display, and none is set (DISPLAY, WAYLAND_DISPLAY); "
                  "QT_QPA_PLATFORM names another window system if there is one.\n"
               << kHeadless;
     return kExitUsageOrInput;
   }
   FileSetupData setupData(batchClassFile);
-  const SetupWindowRun run = RunSetupWindow(setupData);
+  const SetupWindowRun run = window->runSetupWindow(setupData);
   if (!run.saved) {
     std::cerr << "the setup window was closed without saving\n";
     return kExitSomeFailed;

@@ -171,3 +171,9 @@ std::vector<std::string> WriteSetupScreenshots(
 }
 
 }  // namespace quillon
+
+extern "C" const quillon::SetupWindowEntry* quillon_setup_window_entry() {
+  static const quillon::SetupWindowEntry entry{&quillon::WindowSystemAvailable,
+                                               &quillon::RunSetupWindow};
+  return &entry;
+}

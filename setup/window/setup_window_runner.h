@@ -39,4 +39,16 @@ SETUP_WINDOW_API std::vector<std::string> WriteSetupScreenshots(
     HostSetupData& setupData, const std::string& directory,
     const std::vector<std::pair<std::string, std::string>>& samples);
 
+// The window's entry points for a program that loads this library only when
+// the window is wanted (dlopen, then dlsym of kSetupWindowEntryName): Qt and
+// the libraries it brings are then loaded by the window alone, and every
+// other command starts without them.
+struct SetupWindowEntry {
+  bool (*windowSystemAvailable)();
+  SetupWindowRun (*runSetupWindow)(HostSetupData& setupData);
+};
+inline constexpr const char* kSetupWindowEntryName = "quillon_setup_window_entry";
+
 }  // namespace quillon
+
+extern "C" SETUP_WINDOW_API const quillon::SetupWindowEntry* quillon_setup_window_entry();
