@@ -179,7 +179,7 @@ int Run(const TranslateOptions& options) {
   pipeline.AppendDocumentRecord(fields, host);
   const bool written =
       batch->documentStatus->Item(DocumentStatusKey(host.DocumentId()))->writtenToOutputFile;
-  const std::string& record = batch->batchText;
+  const std::string record = batch->batchText.ToString();
   const DocumentPipeline::AppliedClasses& applied = pipeline.LastAppliedClasses();
 
   if (options.json) {

@@ -73,9 +73,9 @@ int DryRun(FileHost& host, const std::vector<std::string>& causes, bool json, Js
       FieldList fields =
           pipeline.AddReleasedValues(host, std::make_shared<tessel::NameValueList>());
       fields = pipeline.TranslateDocument(host, fields, true);
-      const std::size_t textBefore = batch->batchText.size();
+      const std::size_t textBefore = batch->batchText.Size();
       pipeline.AppendDocumentRecord(fields, host);
-      const std::string record = batch->batchText.substr(textBefore);
+      const std::string record = batch->batchText.Substring(textBefore);
       const DocumentStatus* status = batch->documentStatus->Item(DocumentStatusKey(outcome.id));
       outcome.record = status != nullptr && status->writtenToOutputFile;
       if (outcome.record) {

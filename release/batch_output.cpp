@@ -47,9 +47,9 @@ void AppendRecordToBatch(const tessel::NameValueList& fields, const HostReleaseD
     LogLine(0, 2,
             "[ProcessDocOutputFile]:", " Process Document Output: Writing record in output file ",
             batch.workingFilePath, ",");
-    batch.batchText.append(record->Value());
+    batch.batchText.Append(record->Value());
     if (const tessel::NameValue* footer = fields.Item(std::string_view("_recordFooter"))) {
-      batch.batchText.append(footer->Value());
+      batch.batchText.Append(footer->Value());
     }
   } catch (const platform::Error& e) {
     throw e.Wrapped(506, "ProcessDocOutputFile, ");
@@ -241,7 +241,7 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
       LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing header : ", headerText);
       file.Append(headerText);
       LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing Records String : ", batch.batchText);
-      file.Append(batch.batchText);
+      for (const std::string& block : batch.batchText.Blocks()) file.Append(block);
       LogLine(1, 1, "[FinalizeBatchRelease][Exit]",
               " Writing Records footer. total records : ", batch.recordCount);
       if (const tessel::NameValue* footer = header->Item(std::string_view("Footer"))) {
@@ -265,8 +265,7 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
       LogLine(1, 1, "[FinalizeBatchRelease][Exit]",
               " Successfully Moved OutputFile: ", batch.workingFilePath,
               ", Destination File: ", destination);
-      batch.batchText.clear();
-      batch.batchText.shrink_to_fit();
+      batch.batchText.Clear();
       batch.recordCount = 0;
       header->Remove("DOCTYPE");
     }
@@ -291,8 +290,7 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
         CurrentFileSystem().Remove(platform::ToNativePath(workingFile));
       }
     }
-    batch.batchText.clear();
-    batch.batchText.shrink_to_fit();
+    batch.batchText.Clear();
     batch.recordCount = 0;
     throw platform::Error(
         7004, "CloseScript - FinalizeBatchRelease, OutputFile: " + batch.workingFilePath +

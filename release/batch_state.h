@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "host/tessel/name_value_list.h"
+#include "release/batch_text.h"
 #include "quillon_export.h"
 
 namespace quillon {
@@ -89,8 +90,8 @@ class QUILLON_API BatchState {
   std::int32_t documentCount = 0;
   std::vector<std::string> fieldCollection;               // not used at release time
   std::shared_ptr<tessel::NameValueList> releasedValues;  // current document, as released
-  // The batch's records, concatenated. Appending is amortised O(1).
-  std::string batchText;
+  // The batch's records, concatenated.
+  BatchText batchText;
   std::unique_ptr<tessel::NameValueList> headerSet;  // "DOCTYPE", "_outputFileName", ...
   std::int32_t recordCount = 0;
   std::vector<std::string> editorFields;  // handed (empty) to the setup dialog's editors

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "release/batch_text.h"
 #include "release/global_logger.h"
 
 namespace quillon::internal {
@@ -20,7 +21,9 @@ inline bool LogOn() noexcept {
 
 template <typename T>
 void AppendLogPart(std::string& line, const T& part) {
-  if constexpr (std::is_same_v<T, bool>) {
+  if constexpr (std::is_same_v<T, BatchText>) {
+    for (const std::string& block : part.Blocks()) line.append(block);
+  } else if constexpr (std::is_same_v<T, bool>) {
     line.append(part ? "True" : "False");
   } else if constexpr (std::is_integral_v<T>) {
     char digits[24];

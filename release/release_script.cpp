@@ -212,7 +212,7 @@ std::int32_t ReleaseScript::ReleaseDoc() {
 
     // The record stage: from here on the document changes the batch.
     snapshot.taken = true;
-    snapshot.textLength = batch.batchText.size();
+    snapshot.textLength = batch.batchText.Size();
     snapshot.recordCount = batch.recordCount;
     snapshot.documentCount = batch.documentCount;
     snapshot.documentCounter = documentCounter_;
@@ -270,7 +270,7 @@ void ReleaseScript::RollBack(const RecordStageSnapshot& snapshot, std::int32_t d
   BatchState& batch = *Batch();
   if (snapshot.taken) {
     if (!snapshot.finalisationStarted) {
-      if (batch.batchText.size() > snapshot.textLength) batch.batchText.resize(snapshot.textLength);
+      batch.batchText.Truncate(snapshot.textLength);
       batch.recordCount = snapshot.recordCount;
       documentCounter_ = snapshot.documentCounter;
       batch.currentRecord = snapshot.currentRecord;

@@ -264,7 +264,7 @@ TEST(ReleaseScript, FailedDocumentIsTakenBackOutOfTheBatchState) {
   run.host.Select(0);
   ASSERT_EQ(run.script.ReleaseDoc(), 0);
   auto& batch = *run.script.Batch();
-  const std::string text = batch.batchText;
+  const std::string text = batch.batchText.ToString();
   const std::string record = batch.currentRecord;
   const auto header = batch.headerSet->ToString(";", "=");
   run.host.Select(1);
