@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "host/tessel/name_value_list.h"
-#include "release/batch_text.h"
 #include "quillon_export.h"
+#include "release/batch_text.h"
 
 namespace quillon {
 

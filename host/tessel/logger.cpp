@@ -65,8 +65,8 @@ void Logger::StartLine(std::string_view tag) {
     stampSecond_ = secs;
   }
   char rest[48];
-  const int n =
-      std::snprintf(rest, sizeof rest, ".%03d pid=%d ", millis, static_cast<int>(platform::CurrentProcessId()));
+  const int n = std::snprintf(rest, sizeof rest, ".%03d pid=%d ", millis,
+                              static_cast<int>(platform::CurrentProcessId()));
   buffer_.append(stamp_);
   buffer_.append(rest, n > 0 ? static_cast<std::size_t>(n) : 0);
   buffer_.append(tag);
