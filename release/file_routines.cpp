@@ -494,9 +494,15 @@ std::string PublishUnderLock(const std::string& source, const std::string& folde
     int rc = marker.path.empty() ? fs.Link(source, target) : EPERM;
     if (rc == EEXIST) {
       // Over NFS a retransmitted link can answer EEXIST although the first
-      // transmission made it: then the file has two names now.
-      FileStatus status;
-      if (fs.Status(source, false, status) == 0 && status.links > 1) rc = 0;
+      // transmission made it: then the name is the source's own file. (The
+      // source may have other names, such as the working file it was made
+      // from, so its number of names tells nothing.)
+      FileStatus mine;
+      FileStatus there;
+      if (fs.Status(source, false, mine) == 0 && fs.Status(target, false, there) == 0 &&
+          mine.inode != 0 && mine.device == there.device && mine.inode == there.inode) {
+        rc = 0;
+      }
     }
     if (rc == 0) break;
     if (rc != EEXIST && !HardLinkRefused(rc)) {

@@ -40,6 +40,10 @@ struct FileStatus {
   bool isSymlink = false;  // only reported when links are not followed
   std::int64_t size = 0;
   std::uint64_t links = 0;  // number of names of the file (hard links)
+  // Which file it is: two names with the same device and inode are one file
+  // (0 and 0 where a file system double does not tell).
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
 };
 
 class QUILLON_API FileSystem {
@@ -54,9 +58,11 @@ class QUILLON_API FileSystem {
   virtual int Remove(const std::string& path) = 0;
   // Renames `from` to `to`, replacing a file (or link) at `to`.
   virtual int Rename(const std::string& from, const std::string& to) = 0;
-  // Copies the bytes of `from` into a file `to` that it creates exclusively
-  // (mode 0600), then flushes it to disk and closes it. On failure a
-  // partly written `to` is removed again.
+  // Makes a new name `to` (failing with EEXIST when anything is there) for
+  // the bytes of `from`, flushed to disk: a second name of the same file (a
+  // hard link) where the file system has them, else a copy created
+  // exclusively (mode 0600). On failure a partly written `to` is removed
+  // again. Nothing may write to `from` afterwards.
   virtual int CopyToNew(const std::string& from, const std::string& to) = 0;
   // The kind of entry at `path`; ENOENT when there is none. With followLinks
   // false a symbolic link is reported as such (isSymlink).

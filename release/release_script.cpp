@@ -39,17 +39,28 @@ std::chrono::milliseconds ReleaseScript::DirectoryProbeInterval() noexcept {
 // refuses), a missing one is created (a failure to create shows later, when
 // something is written there).
 void ReleaseScript::EnsureWritableDirectory(const std::string& directory) {
+  // Within the probe interval a folder that passed is trusted as it was,
+  // without even a status call: in one-file-per-document mode these came to
+  // several file-system calls for every document.
+  if (ProbedRecently(directory)) return;
   if (!DirectoryExists(directory)) {
-    probed_.erase(directory);
     CreateDirectoryTree(directory);
     return;
   }
-  const auto now = std::chrono::steady_clock::now();
-  const auto it = probed_.find(directory);
-  if (it != probed_.end() && now - it->second < DirectoryProbeInterval()) return;
-  probed_.erase(directory);
   CheckDirectoryAccess(directory);
-  if (DirectoryProbeInterval().count() > 0) probed_[directory] = now;
+  RememberProbe(directory);
+}
+
+bool ReleaseScript::ProbedRecently(const std::string& directory) {
+  const auto it = probed_.find(directory);
+  if (it == probed_.end()) return false;
+  if (std::chrono::steady_clock::now() - it->second < DirectoryProbeInterval()) return true;
+  probed_.erase(it);
+  return false;
+}
+
+void ReleaseScript::RememberProbe(const std::string& directory) {
+  if (DirectoryProbeInterval().count() > 0) probed_[directory] = std::chrono::steady_clock::now();
 }
 
 // What the record stage of one document may change in the batch state, taken
@@ -139,9 +150,13 @@ void ReleaseScript::PrepareRun() {
                               "Can't create the log directory - " + logDirectory +
                                   ": the custom property \"Logging Directory\" is empty");
       }
-      if (!HasDirectoryAccess(logDirectory) && !CreateDirectoryTree(logDirectory)) {
-        throw platform::Error(6802, "CreateDirectory in PrepareEDI",
-                              "Can't create the log directory - " + logDirectory);
+      if (!ProbedRecently(logDirectory)) {
+        if (HasDirectoryAccess(logDirectory)) {
+          RememberProbe(logDirectory);
+        } else if (!CreateDirectoryTree(logDirectory)) {
+          throw platform::Error(6802, "CreateDirectory in PrepareEDI",
+                                "Can't create the log directory - " + logDirectory);
+        }
       }
       logger.LogFolder(logDirectory);
     } else {

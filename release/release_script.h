@@ -97,6 +97,8 @@ class QUILLON_API ReleaseScript {
   void ReportFailure(const std::string& procedure, const platform::Error& e, bool showMessage);
   void RollBack(const RecordStageSnapshot& snapshot, std::int32_t documentId);
   void EnsureWritableDirectory(const std::string& directory);
+  bool ProbedRecently(const std::string& directory);
+  void RememberProbe(const std::string& directory);
 
   HostReleaseData* documentData_ = nullptr;
   std::shared_ptr<BatchState> batch_;

@@ -67,34 +67,40 @@ TEST(DeliverFile, PublishesTheWholeFileUnderTheNextFreeName) {
       {__LINE__, {"claims.txt>victim.txt"}, "claims_1.txt"},
       {__LINE__, {"claims.txt>nowhere.txt", "claims_1.txt>victim.txt"}, "claims_2.txt"},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.line);
-    Delivery d;
-    const std::string victim = d.dir.Write("victim.txt", "secret");
-    std::vector<std::string> expected = {row.expected};
-    for (const std::string& entry : row.existing) {
-      const std::size_t arrow = entry.find('>');
-      if (arrow == std::string::npos) {
-        d.dir.Write("out/" + entry, "earlier");
-      } else {
-        fs::create_symlink(d.dir.path() / entry.substr(arrow + 1), d.out / entry.substr(0, arrow));
+  // A private working file (as releases write them) becomes the output by a
+  // second name; any other is copied.
+  for (const Row& row : rows)
+    for (const fs::perms workMode : {fs::perms(0600), fs::perms(0644)}) {
+      SCOPED_TRACE(row.line);
+      SCOPED_TRACE(static_cast<int>(workMode));
+      Delivery d;
+      fs::permissions(d.work, workMode);
+      const std::string victim = d.dir.Write("victim.txt", "secret");
+      std::vector<std::string> expected = {row.expected};
+      for (const std::string& entry : row.existing) {
+        const std::size_t arrow = entry.find('>');
+        if (arrow == std::string::npos) {
+          d.dir.Write("out/" + entry, "earlier");
+        } else {
+          fs::create_symlink(d.dir.path() / entry.substr(arrow + 1),
+                             d.out / entry.substr(0, arrow));
+        }
+        expected.push_back(entry.substr(0, arrow));
       }
-      expected.push_back(entry.substr(0, arrow));
-    }
-    std::sort(expected.begin(), expected.end());
+      std::sort(expected.begin(), expected.end());
 
-    std::string chosen;
-    EXPECT_EQ(DeliverFile(d.work, d.Wanted(), "_", &chosen), d.In(row.expected));
-    EXPECT_EQ(chosen, d.In(row.expected));
-    EXPECT_EQ(ReadFile(d.In(row.expected)), ReadFile(d.work));
-    EXPECT_EQ(ModeOf(d.In(row.expected)), 0600u);
-    // No temporary copy, no lock, nothing else; the working file is the
-    // caller's to delete.
-    EXPECT_EQ(Entries(d.out), expected);
-    EXPECT_TRUE(fs::exists(d.work));
-    EXPECT_EQ(ReadFile(victim), "secret");
-    EXPECT_FALSE(fs::exists(d.dir.path() / "nowhere.txt"));
-  }
+      std::string chosen;
+      EXPECT_EQ(DeliverFile(d.work, d.Wanted(), "_", &chosen), d.In(row.expected));
+      EXPECT_EQ(chosen, d.In(row.expected));
+      EXPECT_EQ(ReadFile(d.In(row.expected)), ReadFile(d.work));
+      EXPECT_EQ(ModeOf(d.In(row.expected)), 0600u);
+      // No temporary copy, no lock, nothing else; the working file is the
+      // caller's to delete.
+      EXPECT_EQ(Entries(d.out), expected);
+      EXPECT_TRUE(fs::exists(d.work));
+      EXPECT_EQ(ReadFile(victim), "secret");
+      EXPECT_FALSE(fs::exists(d.dir.path() / "nowhere.txt"));
+    }
 }
 
 TEST(DeliverFile, RepeatedNamesFollowTheSeriesWithoutWalkingIt) {
@@ -179,19 +185,25 @@ TEST(DeliverFile, FailuresLeaveNothingInTheFolder) {
 
 TEST(DeliverFile, NameTakenWithoutTheLockIsSkipped) {
   // Two processes that took a stale lock over at the same moment are both
-  // inside; the one that links second moves on to the next name.
-  Delivery d;
-  FakeFileSystem fake;
-  int links = 0;
-  fake.onLink = [&](const std::string& to) {
-    if (links++ == 0) d.dir.Write("out/" + fs::path(to).filename().string(), "the other one");
-    return -1;
-  };
-  ScopedFileSystem use(fake);
-  EXPECT_EQ(DeliverFile(d.work, d.Wanted(), "_"), d.In("claims_1.txt"));
-  EXPECT_EQ(ReadFile(d.In("claims.txt")), "the other one");
-  EXPECT_EQ(ReadFile(d.In("claims_1.txt")), ReadFile(d.work));
-  EXPECT_EQ(Entries(d.out), (std::vector<std::string>{"claims.txt", "claims_1.txt"}));
+  // inside; the one that links second moves on to the next name. A private
+  // working file is linked into the folder (it has two names before the
+  // link): the name taken meanwhile must not pass for its own.
+  for (const fs::perms workMode : {fs::perms(0600), fs::perms(0644)}) {
+    SCOPED_TRACE(static_cast<int>(workMode));
+    Delivery d;
+    fs::permissions(d.work, workMode);
+    FakeFileSystem fake;
+    int links = 0;
+    fake.onLink = [&](const std::string& to) {
+      if (links++ == 0) d.dir.Write("out/" + fs::path(to).filename().string(), "the other one");
+      return -1;
+    };
+    ScopedFileSystem use(fake);
+    EXPECT_EQ(DeliverFile(d.work, d.Wanted(), "_"), d.In("claims_1.txt"));
+    EXPECT_EQ(ReadFile(d.In("claims.txt")), "the other one");
+    EXPECT_EQ(ReadFile(d.In("claims_1.txt")), ReadFile(d.work));
+    EXPECT_EQ(Entries(d.out), (std::vector<std::string>{"claims.txt", "claims_1.txt"}));
+  }
 }
 
 TEST(DeliverFile, LinkThatSucceededButAnsweredExistsCountsAsDone) {
