@@ -22,7 +22,12 @@ inline bool LogOn() noexcept {
 template <typename T>
 void AppendLogPart(std::string& line, const T& part) {
   if constexpr (std::is_same_v<T, BatchText>) {
-    for (const std::string& block : part.Blocks()) line.append(block);
+    // The batch's records can run to gigabytes: written on as they are
+    // added rather than gathered whole.
+    for (const std::string& block : part.Blocks()) {
+      line.append(block);
+      GlobalLogger().FlushLongLine();
+    }
   } else if constexpr (std::is_same_v<T, bool>) {
     line.append(part ? "True" : "False");
   } else if constexpr (std::is_integral_v<T>) {

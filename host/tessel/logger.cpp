@@ -14,6 +14,7 @@ namespace tessel {
 
 namespace {
 constexpr std::size_t kFlushBytes = 64 * 1024;
+constexpr std::size_t kLongLineBytes = 1024 * 1024;
 }  // namespace
 
 Logger::~Logger() {
@@ -136,7 +137,15 @@ bool Logger::Open() noexcept {
 }
 
 void Logger::Flush() noexcept {
-  const std::size_t complete = lineOpen_ ? lineStart_ : buffer_.size();
+  WriteOut(lineOpen_ ? lineStart_ : buffer_.size());
+}
+
+void Logger::FlushLongLine() noexcept {
+  if (!lineOpen_ || buffer_.size() < kLongLineBytes) return;
+  WriteOut(buffer_.size());
+}
+
+void Logger::WriteOut(std::size_t complete) noexcept {
   if (complete == 0 || failed_) return;
   if (descriptor_ < 0 && !Open()) {
     failed_ = true;
@@ -161,7 +170,7 @@ void Logger::Flush() noexcept {
     left -= static_cast<std::size_t>(put);
   }
   buffer_.erase(0, complete);
-  if (lineOpen_) lineStart_ = 0;
+  if (lineOpen_) lineStart_ = lineStart_ > complete ? lineStart_ - complete : 0;
 }
 
 }  // namespace tessel

@@ -72,6 +72,11 @@ class TESSEL_API Logger {
 
   // Writes the gathered lines to the file.
   void Flush() noexcept;
+  // Writes everything gathered, the beginning of the open line included,
+  // once a megabyte has gathered: for a line that carries a whole text (the
+  // batch's records), so that it never needs its whole length in memory. The
+  // log file is this process's own, so no other writer comes in between.
+  void FlushLongLine() noexcept;
 
   // The full path of the log file ("" when logging is off).
   std::string FilePath() const;
@@ -80,6 +85,8 @@ class TESSEL_API Logger {
   void StartLine(std::string_view tag);
   void Close() noexcept;
   bool Open() noexcept;
+  // Writes the first `count` bytes of the buffer.
+  void WriteOut(std::size_t count) noexcept;
 
   std::string folder_;
   std::string name_;

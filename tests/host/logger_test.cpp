@@ -217,5 +217,33 @@ TEST(Logger, LinesWaitInMemoryUntilFlushedOrAnError) {
   EXPECT_NE(lines[3].find(" L2 two"), std::string::npos);
 }
 
+TEST(Logger, LongLinesGoOutInPartsAndArriveWhole) {
+  testing_support::TempDir dir;
+  Logger log;
+  log.LogFolder(dir.str());
+  log.LogFileName("x");
+  log.LogText("before", 2, 1);
+  const std::string part(700 * 1024, 'r');
+  std::string& line = log.BeginLine(1, 1);
+  line.append("records ");
+  for (int i = 0; i < 4; ++i) {
+    line.append(part).append(1, static_cast<char>('0' + i));
+    log.FlushLongLine();
+  }
+  // Written on while the line was composed, so it never all sat in memory.
+  EXPECT_GT(testing_support::ReadFile(dir.Child("x.log")).size(), 2 * part.size());
+  line.append(" end");
+  log.EndLine();
+  log.LogText("after", 2, 1);
+  log.Flush();
+  const std::vector<std::string> lines = Lines(testing_support::ReadFile(dir.Child("x.log")));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[0].find(" L2 before"), std::string::npos);
+  const std::string expected =
+      "records " + part + "0" + part + "1" + part + "2" + part + "3" + " end";
+  EXPECT_EQ(lines[1].substr(lines[1].find(" L1 ") + 4), expected);
+  EXPECT_NE(lines[2].find(" L2 after"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tessel
