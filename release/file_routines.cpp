@@ -375,6 +375,18 @@ platform::Error AsFileRoutineError(const std::exception& e, const char* source) 
   return platform::Error(51, source, e.what());  // 51: internal error
 }
 
+// Releases the lock after the name was taken on disk (reserved or
+// published): that stays the answer even when releasing fails, for a lock
+// file that someone else already deleted (a process that took a stale lock
+// over) changes nothing about it. The failure is logged.
+void ReleaseLockKeepingResult(const std::string& folder) {
+  try {
+    ReleaseLock(folder);
+  } catch (const platform::Error& e) {
+    GlobalLogger().LogError("ReleaseLock", std::to_string(e.HelpContext()), e.Description());
+  }
+}
+
 // The search of MakeFileNameUnique, with or without the placeholder that
 // reserves the name.
 std::string UniqueName(std::string_view path, std::string_view delimiter, bool reserve) {
@@ -406,13 +418,7 @@ std::string UniqueName(std::string_view path, std::string_view delimiter, bool r
 
     step = 4;
     locked = false;
-    try {
-      ReleaseLock(folder);
-    } catch (const platform::Error& e) {
-      // The name is reserved on disk: it stays the answer. (Another process
-      // that took a stale lock over may have deleted the lock file already.)
-      GlobalLogger().LogError("ReleaseLock", std::to_string(e.HelpContext()), e.Description());
-    }
+    ReleaseLockKeepingResult(folder);
     return candidate;
   } catch (const std::exception& e) {
     failure = AsFileRoutineError(e, "MakeFileNameUnique");
@@ -572,13 +578,7 @@ std::string PublishInFolder(const std::string& source, std::string_view wanted,
 
     step = 4;
     locked = false;
-    try {
-      ReleaseLock(folder);
-    } catch (const platform::Error& e) {
-      // The file is in place under its name: a lock file that someone else
-      // already deleted changes nothing about that.
-      GlobalLogger().LogError("ReleaseLock", std::to_string(e.HelpContext()), e.Description());
-    }
+    ReleaseLockKeepingResult(folder);
     return published;
   } catch (const std::exception& e) {
     failure = AsFileRoutineError(e, kDeliverSource);
