@@ -417,7 +417,10 @@ std::string Format(std::string_view textValue, std::string_view mask) {
   // without making one.
   if (!mask.empty() && FindNamed(mask) == nullptr) {
     const Mask& read = ReadMaskKept(mask);
-    if (read.type == MaskType::Text || read.type == MaskType::Unknown) {
+    // (Sections of literals only choose by the sign of a text that reads as a
+    // number: FormatWithMask decides that.)
+    if (read.type == MaskType::Text ||
+        (read.type == MaskType::Unknown && read.sections.size() <= 1)) {
       const Section* section = read.SectionAt(0);
       if (textValue.empty()) {
         if (const Section* second = read.SectionAt(1)) section = second;
