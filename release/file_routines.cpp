@@ -315,7 +315,7 @@ void ObtainLock(std::string_view folder) {
   std::int64_t slept = 0;
   std::int64_t pause = 1;
   for (;;) {
-    const int rc = fs.CreateExclusive(lock, kFileMode);
+    const int rc = fs.CreateLockFile(lock);
     if (rc == 0) {
       platform::SetHiddenAttribute(lock);
       return;
@@ -336,7 +336,7 @@ void ObtainLock(std::string_view folder) {
     ReleaseLock(folder);
   } catch (...) {
   }
-  const int rc = fs.CreateExclusive(lock, kFileMode);
+  const int rc = fs.CreateLockFile(lock);
   if (rc == 0) return;
   RaiseLockFailure(rc, folder);
 }

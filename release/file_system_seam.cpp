@@ -11,6 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "release/owned_files.h"
 
 namespace quillon {
 namespace {
@@ -79,6 +84,89 @@ int WriteAll(int fd, const char* data, std::size_t size) {
 }  // namespace
 
 FileSystem::~FileSystem() = default;
+
+int FileSystem::CreateLockFile(const std::string& path) {
+  return CreateExclusive(path, 0600);
+}
+
+void FileSystem::DropLockSeeds() {}
+
+// The seed of each folder (keyed by the folder part of the lock path, with
+// its trailing slash), and the folders where a seed cannot be linked.
+struct PosixFileSystem::LockSeeds {
+  std::mutex mutex;
+  std::unordered_map<std::string, std::string> byFolder;
+  std::unordered_set<std::string> withoutLinks;
+};
+
+PosixFileSystem::PosixFileSystem() : seeds_(std::make_unique<LockSeeds>()) {}
+
+PosixFileSystem::~PosixFileSystem() {
+  DropLockSeeds();
+}
+
+int PosixFileSystem::CreateLockFile(const std::string& path) {
+  if (path.empty()) return CreateExclusive(path, 0600);
+  // Every lock taken by creating and deleting a file frees an inode, and a
+  // file system without a journal (ext4) skips the inodes freed in the last
+  // minutes when it allocates the next ones: with one lock per document the
+  // creation of every file in the folder slows down as the batch goes on.
+  // A second name of a file the process keeps allocates and frees nothing.
+  const std::string folder = path.substr(0, path.rfind('/') + 1);
+  std::string seed;
+  {
+    std::lock_guard<std::mutex> guard(seeds_->mutex);
+    if (seeds_->withoutLinks.count(folder) != 0) {
+      return CreateExclusive(path, 0600);
+    }
+    const auto known = seeds_->byFolder.find(folder);
+    if (known != seeds_->byFolder.end()) {
+      seed = known->second;
+    } else {
+      seed = folder + OwnedFileName(kLockSeedKind);
+      if (CreateExclusive(seed, 0600) != 0) {
+        // The lock file's own creation tells what is wrong with the folder.
+        return CreateExclusive(path, 0600);
+      }
+      if (seeds_->byFolder.size() >= 4096) {
+        for (const auto& entry : seeds_->byFolder) Remove(entry.second);
+        seeds_->byFolder.clear();
+      }
+      seeds_->byFolder.emplace(folder, seed);
+    }
+  }
+  const int rc = Link(seed, path);
+  if (rc == 0) return 0;
+  if (rc == EEXIST) {
+    // Over NFS a retransmitted link can answer EEXIST although the first
+    // transmission made it: then the lock file is the seed itself.
+    FileStatus mine;
+    FileStatus there;
+    if (Status(seed, false, mine) == 0 && Status(path, false, there) == 0 && mine.inode != 0 &&
+        mine.device == there.device && mine.inode == there.inode) {
+      return 0;
+    }
+    return EEXIST;
+  }
+  {
+    std::lock_guard<std::mutex> guard(seeds_->mutex);
+    // A seed removed by someone is made again next time; a folder without
+    // hard links gets new lock files from now on.
+    seeds_->byFolder.erase(folder);
+    if (rc == EPERM || rc == EOPNOTSUPP || rc == ENOSYS || rc == EXDEV || rc == EMLINK) {
+      seeds_->withoutLinks.insert(folder);
+    }
+  }
+  if (rc != ENOENT) Remove(seed);
+  return CreateExclusive(path, 0600);
+}
+
+void PosixFileSystem::DropLockSeeds() {
+  std::lock_guard<std::mutex> guard(seeds_->mutex);
+  for (const auto& entry : seeds_->byFolder) Remove(entry.second);
+  seeds_->byFolder.clear();
+  seeds_->withoutLinks.clear();
+}
 
 int PosixFileSystem::CreateExclusive(const std::string& path, unsigned mode) {
   Step();

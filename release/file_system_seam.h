@@ -27,6 +27,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,17 @@ class QUILLON_API FileSystem {
   virtual int Write(int descriptor, const char* data, std::size_t size) = 0;
   // Closes an open file; a failure means the data may not have been written.
   virtual int Close(int descriptor) = 0;
+
+  // Creates the lock file of a folder as CreateExclusive(path, 0600) does,
+  // failing with EEXIST when anything is there. The real file system gives
+  // it as a second name of an empty file that the process keeps in the
+  // folder (a lock "seed", see DropLockSeeds): taking a lock then allocates
+  // no file, and releasing it frees none. Where a folder has no hard links,
+  // the lock file is created as a new file.
+  virtual int CreateLockFile(const std::string& path);
+  // Removes the seeds kept for CreateLockFile (at the end of a batch and of
+  // the process); the next lock in a folder makes a new one.
+  virtual void DropLockSeeds();
 };
 
 // The real file system. Public so that a test double can derive from it and
@@ -106,6 +118,17 @@ class QUILLON_API PosixFileSystem : public FileSystem {
                     int& descriptor) override;
   int Write(int descriptor, const char* data, std::size_t size) override;
   int Close(int descriptor) override;
+  int CreateLockFile(const std::string& path) override;
+  void DropLockSeeds() override;
+
+  PosixFileSystem();
+  ~PosixFileSystem() override;
+  PosixFileSystem(const PosixFileSystem&) = delete;
+  PosixFileSystem& operator=(const PosixFileSystem&) = delete;
+
+ private:
+  struct LockSeeds;
+  std::unique_ptr<LockSeeds> seeds_;
 };
 
 // The file system in use (the real one unless replaced).

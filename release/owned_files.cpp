@@ -171,7 +171,7 @@ std::vector<std::string> RemoveLeftovers(std::string_view folder, bool lockHeld)
     const std::optional<OwnedFile> file = ParseOwnedFileName(name);
     if (!file || file->machine != platform::MachineTag() || IsOwnFile(*file)) continue;
     if (file->kind != kWorkingKind && file->kind != kTemporaryKind && file->kind != kPendingKind &&
-        file->kind != kProbeKind) {
+        file->kind != kProbeKind && file->kind != kLockSeedKind) {
       continue;
     }
     if (file->kind == kPendingKind && !lockHeld) continue;
@@ -194,6 +194,8 @@ std::vector<std::string> RemoveLeftovers(std::string_view folder, bool lockHeld)
       remove(name, file->pid, "the unfinished copy ");
     } else if (file->kind == kProbeKind) {
       remove(name, file->pid, "the write check ");
+    } else if (file->kind == kLockSeedKind) {
+      remove(name, file->pid, "the lock seed ");
     } else {
       remove(name, file->pid, "the working file ");
     }

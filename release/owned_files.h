@@ -9,8 +9,9 @@
 // machine = platform::MachineTag(), pid and start token of the process
 // (platform::ProcessStartToken), n a counter of the process, label a hint for
 // people (the wanted file name, shortened) or, for kind "pending", the
-// NameHash of the name being reserved; kind is "work", "tmp", "pending" or
-// "probe" (the empty file of a write check).
+// NameHash of the name being reserved; kind is "work", "tmp", "pending",
+// "probe" (the empty file of a write check) or "seed" (the empty file whose
+// second name is the folder lock while the process holds it).
 // The leading dot hides them from pick-up jobs that skip hidden files, and
 // no kind is an extension that a receiver would take for a claim file.
 //
@@ -35,6 +36,7 @@ inline constexpr std::string_view kWorkingKind = "work";
 inline constexpr std::string_view kTemporaryKind = "tmp";
 inline constexpr std::string_view kPendingKind = "pending";
 inline constexpr std::string_view kProbeKind = "probe";
+inline constexpr std::string_view kLockSeedKind = "seed";
 
 // A new name (file name only, no folder) of this process.
 QUILLON_API std::string OwnedFileName(std::string_view kind, std::string_view label = {});

@@ -9,6 +9,7 @@
 #include "release/batch_output.h"
 #include "release/custom_properties.h"
 #include "release/file_routines.h"
+#include "release/file_system_seam.h"
 #include "release/global_logger.h"
 #include "release/library_location.h"
 #include "release/release_errors.h"
@@ -309,6 +310,10 @@ void ReleaseScript::RollBack(const RecordStageSnapshot& snapshot, std::int32_t d
 
 std::int32_t ReleaseScript::CloseScript() {
   const FlushLogOnReturn flush;
+  // The lock seeds of the batch's folders go with the batch.
+  struct DropSeeds {
+    ~DropSeeds() { CurrentFileSystem().DropLockSeeds(); }
+  } dropSeeds;
   std::string mode;
   try {
     mode = GetCustomPropertyValue(Host().CustomProperties(), "EDI Output");

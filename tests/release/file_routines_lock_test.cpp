@@ -39,6 +39,8 @@ pid_t Spawn(Body body) {
       code = body();
     } catch (...) {
     }
+    // What the end of the process would do before _exit skips it.
+    quillon::CurrentFileSystem().DropLockSeeds();
     ::_exit(code);
   }
   return pid;

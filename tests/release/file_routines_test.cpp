@@ -613,7 +613,81 @@ TEST(ObtainLock, LinkPlantedAsTheLockIsReplacedNotFollowed) {
   EXPECT_EQ(ModeOf(dir.Child("folder.lock")) & 077, 0u);
   ReleaseLock(dir.str());
   ReleaseLock(dir.Child("d"));
+  CurrentFileSystem().DropLockSeeds();
   EXPECT_TRUE(fs::is_empty(dir.path() / "d"));
+}
+
+TEST(ObtainLock, LockIsASecondNameOfAFileTheProcessKeepsWhereLinksExist) {
+  // The real file system, with and without hard links; a seed removed by
+  // someone between two locks only costs the next lock a new file.
+  struct NoHardLinks : PosixFileSystem {
+    int Link(const std::string&, const std::string&) override { return EPERM; }
+  };
+  struct Row {
+    int line;
+    bool hardLinks;
+    bool seedRemovedBetween;
+  } rows[] = {{__LINE__, true, false}, {__LINE__, true, true}, {__LINE__, false, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    TempDir dir;
+    PosixFileSystem real;
+    NoHardLinks noLinks;
+    FileSystem& files = row.hardLinks ? static_cast<FileSystem&>(real) : noLinks;
+    ScopedFileSystem use(files);
+    const fs::path lock = dir.path() / "folder.lock";
+    const auto seeds = [&] {
+      std::vector<fs::path> found;
+      for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().extension() == ".seed") found.push_back(entry.path());
+      }
+      return found;
+    };
+    std::uintmax_t firstInode = 0;
+    for (int round = 0; round < 3; ++round) {
+      SCOPED_TRACE(round);
+      ObtainLock(dir.str());
+      ASSERT_TRUE(fs::is_regular_file(lock));
+      EXPECT_EQ(ModeOf(lock.string()) & 077, 0u);
+      struct stat st {};
+      ASSERT_EQ(::stat(lock.c_str(), &st), 0);
+      const bool fresh = row.seedRemovedBetween && round == 1;
+      if (row.hardLinks && !fresh) {
+        ASSERT_EQ(seeds().size(), 1u);
+        EXPECT_EQ(fs::hard_link_count(lock), 2u);
+        EXPECT_TRUE(fs::equivalent(lock, seeds()[0]));
+        if (round == 0) firstInode = st.st_ino;
+        if (!row.seedRemovedBetween) {
+          EXPECT_EQ(st.st_ino, firstInode);
+        }
+      } else {
+        EXPECT_EQ(fs::hard_link_count(lock), 1u);
+        EXPECT_TRUE(seeds().empty());
+      }
+      // Someone else waits for this very file.
+      EXPECT_THROW(
+          {
+            ShortLockWait wait(1, 0);
+            // ... and cannot take it over either.
+            struct Refused : PosixFileSystem {
+              int Remove(const std::string& path) override {
+                return fs::path(path).filename() == "folder.lock" ? EACCES
+                                                                  : PosixFileSystem::Remove(path);
+              }
+            } refused;
+            ScopedFileSystem other(refused);
+            ObtainLock(dir.str());
+          },
+          platform::Error);
+      ReleaseLock(dir.str());
+      EXPECT_FALSE(fs::exists(lock));
+      if (row.seedRemovedBetween && round == 0) {
+        for (const fs::path& seed : seeds()) fs::remove(seed);
+      }
+    }
+    files.DropLockSeeds();
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+  }
 }
 
 TEST(ObtainLock, RaisesWhenEvenTheTakeOverFails) {

@@ -73,6 +73,10 @@ class FakeFileSystem : public PosixFileSystem {
     return PosixFileSystem::Write(descriptor, data, size);
   }
 
+  // The lock file as a plain exclusive creation ("create folder.lock"), so
+  // that the hooks above decide about the lock too.
+  int CreateLockFile(const std::string& path) override { return FileSystem::CreateLockFile(path); }
+
   int Count(const std::string& op) const {
     int n = 0;
     for (const auto& c : calls) n += c.rfind(op + " ", 0) == 0 ? 1 : 0;

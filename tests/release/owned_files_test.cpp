@@ -119,6 +119,7 @@ TEST(RemoveLeftovers, OnlyFilesOfEndedProcessesOfThisMachine) {
   } rows[] = {
       {__LINE__, NameOf(machine, ended.pid, ended.token, "1-claims.txt.work"), true},
       {__LINE__, NameOf(machine, ended.pid, ended.token, "2.tmp"), true},
+      {__LINE__, NameOf(machine, ended.pid, ended.token, "7.seed"), true},
       {__LINE__, NameOf(machine, ended.pid, ended.token, "3.other"), false},  // unknown kind
       {__LINE__, OwnedFileName("work", "mine"), false},                       // this process
       {__LINE__, NameOf(machine, parent, platform::ProcessStartToken(parent), "4.tmp"), false},

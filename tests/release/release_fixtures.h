@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "release/file_system_seam.h"
 #include "release/global_logger.h"
 #include "support/temp_dir.h"
 
@@ -92,7 +93,10 @@ inline bool Contains(const std::vector<std::string>& lines, std::string_view lin
 }
 
 // The names of the regular files of a folder, sorted.
+// The files of a folder once the batch is over (the lock seeds, which the
+// release script drops at the end of a batch, are dropped first).
 inline std::vector<std::string> FilesIn(const std::string& folder) {
+  quillon::CurrentFileSystem().DropLockSeeds();
   std::vector<std::string> names;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
