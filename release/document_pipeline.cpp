@@ -71,6 +71,13 @@ FieldList DocumentPipeline::TranslateDocument(const HostReleaseData& host, Field
       LogLine(2, 1, "ProcessDocument: No mappings Directory specified. Bypassing Translations");
       return fields;
     }
+    // The mapping files are looked at anew for this document.
+    MappingFileCache& mappingFiles = batch.MappingCache();
+    mappingFiles.BeginDocument();
+    struct EndOfDocument {
+      MappingFileCache& files;
+      ~EndOfDocument() { files.EndDocument(); }
+    } endOfDocument{mappingFiles};
     batch.dataMappingsFile = directory + "\\DataMappings" + ".xml";
     batch.fieldMappingsFile = directory + "\\FieldMappings" + ".xml";
     batch.outputMappingsFile = directory + "\\FeedOutputMappings" + ".xml";
@@ -83,7 +90,7 @@ FieldList DocumentPipeline::TranslateDocument(const HostReleaseData& host, Field
       currentFile = *files[level - 1];
       std::shared_ptr<const marrow::ConditionalMappings> classes;
       try {
-        classes = batch.MappingCache().Load(currentFile);
+        classes = mappingFiles.Load(currentFile);
       } catch (const platform::Error& e) {
         // A mapping file that cannot be read fails the document here, naming
         // the file, rather than handing on no list at all.

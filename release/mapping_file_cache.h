@@ -11,6 +11,14 @@
 // read once more. File times are coarse (a kernel tick), so a file modified
 // within the last two seconds is not kept at all: two same-size edits within
 // one tick would otherwise look alike.
+//
+// Within a document (BeginDocument ... EndDocument) a cached file on a local
+// file system is not stat()ed at every use: the kernel reports changes to
+// the file and to every folder on its path (inotify), and BeginDocument
+// looks once for such reports; any report sends the files back to the stat()
+// check. Files on network file systems (whose changes made elsewhere are not
+// reported), paths through symbolic links, and uses outside a document are
+// checked with stat() as above.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "mapping/conditional_mappings.h"
 #include "quillon_export.h"
@@ -39,22 +48,40 @@ QUILLON_API bool StampOf(const std::string& nativePath, FileStamp& stamp);
 
 class QUILLON_API MappingFileCache {
  public:
+  MappingFileCache();
+  ~MappingFileCache();
+  MappingFileCache(const MappingFileCache&) = delete;
+  MappingFileCache& operator=(const MappingFileCache&) = delete;
+
   // The mapping classes of `path` (a Windows-form path as the mappings
   // directory gives it), loaded with ConditionalMappings::LoadFromXMLFile.
   // Load failures pass to the caller unchanged.
   std::shared_ptr<const marrow::ConditionalMappings> Load(std::string_view path);
 
+  // Brackets the loads of one document: BeginDocument collects the change
+  // reports that arrived since the last document.
+  void BeginDocument();
+  void EndDocument() noexcept { inDocument_ = false; }
+
   void Clear() noexcept { entries_.clear(); }
   // How many times a file was actually read (for tests and benchmarks).
   std::int64_t Reads() const noexcept { return reads_; }
+  // How many times a file was stat()ed (for tests).
+  std::int64_t Stamps() const noexcept { return stamps_; }
 
  private:
+  class ChangeReports;
   struct Entry {
     FileStamp stamp;
     std::shared_ptr<const marrow::ConditionalMappings> mappings;
+    bool reported = false;  // changes to it are reported: no stat() needed
   };
   std::unordered_map<std::string, Entry> entries_;
+  std::unique_ptr<ChangeReports> reports_;
+  std::unordered_set<std::string> unwatched_;  // files whose changes go unreported
+  bool inDocument_ = false;
   std::int64_t reads_ = 0;
+  std::int64_t stamps_ = 0;
 };
 
 }  // namespace quillon

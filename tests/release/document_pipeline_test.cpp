@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -288,6 +289,85 @@ TEST(MappingFileCache, ReloadsWhenTheFileIsReplaced) {
   // A file that disappears fails and is not served from the cache.
   std::filesystem::remove(path);
   EXPECT_THROW(cache.Load(path), platform::Error);
+}
+
+TEST(MappingFileCache, WithinDocumentsChangesAreReportedInsteadOfLookedFor) {
+  namespace fs = std::filesystem;
+  const auto classNamed = [](const char* name) {
+    return std::string(R"(<FieldMappings><MappingClass name=")") + name + R"("/></FieldMappings>)";
+  };
+  struct Row {
+    int line;
+    const char* what;
+    // Changes m.xml (under dir/sub) so that it holds class "B"; a null
+    // function changes nothing.
+    std::function<void(TempDir&)> change;
+    bool throughLink = false;  // the cache is given dir/link/m.xml, link -> sub
+  };
+  const auto writeB = [&](TempDir& dir, const std::string& name) {
+    const std::string path = dir.Write(name, classNamed("B"));
+    Age(path);
+    return path;
+  };
+  const Row rows[] = {
+      {__LINE__, "nothing", nullptr},
+      {__LINE__, "rewritten in place, same size", [&](TempDir& dir) { writeB(dir, "sub/m.xml"); }},
+      {__LINE__, "replaced by a rename",
+       [&](TempDir& dir) { fs::rename(writeB(dir, "sub/new.xml"), dir.Child("sub/m.xml")); }},
+      {__LINE__, "its folder renamed and another put in its place",
+       [&](TempDir& dir) {
+         fs::rename(dir.Child("sub"), dir.Child("old"));
+         writeB(dir, "sub/m.xml");
+       }},
+      {__LINE__, "a folder above it renamed and another put in its place",
+       [&](TempDir& dir) {
+         fs::rename(dir.path(), dir.str() + "-old");
+         fs::create_directories(dir.path());
+         writeB(dir, "sub/m.xml");
+       }},
+      {__LINE__, "deleted", [](TempDir& dir) { fs::remove(dir.Child("sub/m.xml")); }},
+      {__LINE__, "through a symbolic link, replaced",
+       [&](TempDir& dir) { fs::rename(writeB(dir, "sub/new.xml"), dir.Child("sub/m.xml")); }, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    TempDir dir;
+    Age(dir.Write("sub/m.xml", classNamed("A")));
+    fs::create_directory_symlink(dir.Child("sub"), dir.Child("link"));
+    const std::string path = dir.Child(row.throughLink ? "link/m.xml" : "sub/m.xml");
+    quillon::MappingFileCache cache;
+    const auto document = [&] {
+      cache.BeginDocument();
+      struct End {
+        quillon::MappingFileCache& cache;
+        ~End() { cache.EndDocument(); }
+      } end{cache};
+      return cache.Load(path);
+    };
+    // Read, then found unchanged and watched: from then on no stat().
+    const auto first = document();
+    ASSERT_EQ(first->Item(std::int64_t{1})->Name(), "A");
+    EXPECT_EQ(document(), first);
+    const std::int64_t stamps = cache.Stamps();
+    EXPECT_EQ(document(), first);
+    EXPECT_EQ(cache.Stamps(), row.throughLink ? stamps + 1 : stamps);
+    // Outside a document every use is looked at.
+    EXPECT_EQ(cache.Load(path), first);
+    EXPECT_EQ(cache.Stamps(), row.throughLink ? stamps + 2 : stamps + 1);
+    EXPECT_EQ(cache.Reads(), 1);
+
+    if (!row.change) continue;
+    row.change(dir);
+    if (!fs::exists(dir.Child("sub/m.xml"))) {
+      EXPECT_THROW(document(), platform::Error);
+      continue;
+    }
+    const auto next = document();
+    ASSERT_EQ(next->Count(), 1);
+    EXPECT_EQ(next->Item(std::int64_t{1})->Name(), "B");
+    EXPECT_EQ(cache.Reads(), 2);
+    if (fs::exists(dir.str() + "-old")) fs::remove_all(dir.str() + "-old");
+  }
 }
 
 struct Document {
