@@ -6,45 +6,68 @@
 
 namespace quillon {
 
+DocumentStatusCollection::DocumentStatusCollection() : storage_(std::make_unique<Storage>()) {}
+DocumentStatusCollection::~DocumentStatusCollection() = default;
+
+std::int32_t DocumentStatusCollection::Count() const noexcept {
+  return static_cast<std::int32_t>(storage_->records.size());
+}
+
 DocumentStatus& DocumentStatusCollection::Add(const DocumentStatus& record, std::string_view key) {
-  auto [it, inserted] = index_.try_emplace(std::string(key), records_.size());
+  Storage& s = *storage_;
+  auto [it, inserted] = s.index.try_emplace(std::string(key), s.records.size());
   if (!inserted) platform::Raise(platform::err::kDuplicateKey, "Collection.Add");
-  records_.push_back(record);
-  keys_.emplace_back(key);
-  return records_.back();
+  try {
+    s.records.push_back(record);
+    s.keys.emplace_back(key);
+  } catch (...) {
+    if (s.records.size() > it->second) s.records.pop_back();
+    s.index.erase(it);
+    throw;
+  }
+  return s.records.back();
 }
 
 DocumentStatus* DocumentStatusCollection::Item(std::string_view key) {
-  const auto it = index_.find(std::string(key));
-  return it == index_.end() ? nullptr : &records_[it->second];
+  Storage& s = *storage_;
+  const auto it = s.index.find(std::string(key));
+  return it == s.index.end() ? nullptr : &s.records[it->second];
 }
 
 const DocumentStatus* DocumentStatusCollection::Item(std::string_view key) const {
-  const auto it = index_.find(std::string(key));
-  return it == index_.end() ? nullptr : &records_[it->second];
+  const Storage& s = *storage_;
+  const auto it = s.index.find(std::string(key));
+  return it == s.index.end() ? nullptr : &s.records[it->second];
 }
 
 const DocumentStatus* DocumentStatusCollection::Item(std::int64_t position) const {
-  if (position < 1 || position > static_cast<std::int64_t>(records_.size())) return nullptr;
-  return &records_[static_cast<std::size_t>(position - 1)];
+  const Storage& s = *storage_;
+  if (position < 1 || position > static_cast<std::int64_t>(s.records.size())) return nullptr;
+  return &s.records[static_cast<std::size_t>(position - 1)];
 }
 
 void DocumentStatusCollection::Remove(std::string_view key) {
-  const auto it = index_.find(std::string(key));
-  if (it == index_.end()) {
+  Storage& s = *storage_;
+  const auto it = s.index.find(std::string(key));
+  if (it == s.index.end()) {
     platform::Raise(platform::err::kInvalidProcedureCall, "Collection.Remove");
   }
   const std::size_t at = it->second;
-  index_.erase(it);
-  records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(at));
-  keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(at));
-  for (std::size_t i = at; i < keys_.size(); ++i) index_[keys_[i]] = i;
+  s.index.erase(it);
+  s.records.erase(s.records.begin() + static_cast<std::ptrdiff_t>(at));
+  s.keys.erase(s.keys.begin() + static_cast<std::ptrdiff_t>(at));
+  for (std::size_t i = at; i < s.keys.size(); ++i) s.index[std::string(s.keys[i])] = i;
 }
 
 void DocumentStatusCollection::Clear() noexcept {
-  records_.clear();
-  keys_.clear();
-  index_.clear();
+  // A fresh arena gives the memory of the old records back.
+  try {
+    storage_ = std::make_unique<Storage>();
+  } catch (...) {
+    storage_->records.clear();
+    storage_->keys.clear();
+    storage_->index.clear();
+  }
 }
 
 std::string DocumentStatusKey(std::int32_t documentId) {

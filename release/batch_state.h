@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -39,9 +40,21 @@ struct DocumentStatus {
 // The keyed, ordered collection of status records. Keys are compared exactly;
 // lookups by key cost O(1) on average. Records keep their address while they
 // are in the collection (Add never moves earlier records).
+//
+// A batch keeps one record per document until it ends, a million of them in a
+// large batch. They live in memory of their own (a monotonic arena), not among
+// the short-lived strings and lists of each document's translation: small
+// blocks that stay, scattered between those that come and go, left the
+// allocator with ever more holes to search, and the time per document grew
+// with the batch.
 class QUILLON_API DocumentStatusCollection {
  public:
-  using const_iterator = std::deque<DocumentStatus>::const_iterator;
+  using const_iterator = std::pmr::deque<DocumentStatus>::const_iterator;
+
+  DocumentStatusCollection();
+  ~DocumentStatusCollection();
+  DocumentStatusCollection(const DocumentStatusCollection&) = delete;
+  DocumentStatusCollection& operator=(const DocumentStatusCollection&) = delete;
 
   // Appends a record under `key`; a key already present raises the
   // duplicate-key error (457) and leaves the collection unchanged.
@@ -51,18 +64,22 @@ class QUILLON_API DocumentStatusCollection {
   const DocumentStatus* Item(std::string_view key) const;
   // The record at a 1-based position, or nullptr.
   const DocumentStatus* Item(std::int64_t position) const;
-  std::int32_t Count() const noexcept { return static_cast<std::int32_t>(records_.size()); }
+  std::int32_t Count() const noexcept;
   // Removes the record of that key (error 5 when there is none).
   void Remove(std::string_view key);
   void Clear() noexcept;
 
-  const_iterator begin() const noexcept { return records_.begin(); }
-  const_iterator end() const noexcept { return records_.end(); }
+  const_iterator begin() const noexcept { return storage_->records.begin(); }
+  const_iterator end() const noexcept { return storage_->records.end(); }
 
  private:
-  std::deque<DocumentStatus> records_;
-  std::vector<std::string> keys_;  // key of records_[i]
-  std::unordered_map<std::string, std::size_t> index_;
+  struct Storage {
+    std::pmr::monotonic_buffer_resource arena;
+    std::pmr::deque<DocumentStatus> records{&arena};
+    std::pmr::deque<std::string> keys{&arena};  // key of records[i]
+    std::pmr::unordered_map<std::string, std::size_t> index{&arena};
+  };
+  std::unique_ptr<Storage> storage_;
 };
 
 // The key of a document's status record: "id-17".

@@ -144,6 +144,15 @@ TEST(DocumentStatusCollection, KeyedOrderedAndUnique) {
   EXPECT_EQ(status.Item("id-42")->documentId, 42);
   EXPECT_EQ(status.Item(std::int64_t{1})->documentId, 3);
   EXPECT_THROW(status.Remove("id-17"), platform::Error);
+
+  // Cleared, the collection starts over (its memory goes with the old records).
+  status.Clear();
+  EXPECT_EQ(status.Count(), 0);
+  EXPECT_EQ(status.Item("id-3"), nullptr);
+  EXPECT_EQ(status.begin(), status.end());
+  status.Add(again, "id-3");
+  EXPECT_TRUE(status.Item("id-3")->released);
+  EXPECT_EQ(status.Item(std::int64_t{1})->documentId, 3);
 }
 
 TEST(ResetBatchStatus, EmptiesStatusButKeepsBatchText) {
