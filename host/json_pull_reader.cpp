@@ -29,8 +29,8 @@ std::string Describe(int c) {
 }  // namespace
 
 JsonPullReader::JsonPullReader(int fd, std::string file) : file_(std::move(file)), fd_(fd) {
-  buffer_.resize(kBufferBytes);
-  data_ = buffer_.data();
+  buffer_.reset(new char[kBufferBytes]);
+  data_ = buffer_.get();
 }
 
 JsonPullReader::JsonPullReader(std::string_view text, std::string file)
@@ -46,7 +46,7 @@ bool JsonPullReader::Fill() {
   pos_ = 0;
   size_ = 0;
   for (;;) {
-    const ssize_t n = ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(base_));
+    const ssize_t n = ::pread(fd_, buffer_.get(), kBufferBytes, static_cast<off_t>(base_));
     if (n < 0) {
       if (errno == EINTR) continue;
       throw HostFileError(file_, "",

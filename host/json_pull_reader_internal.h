@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,7 +92,9 @@ class JsonPullReader {
 
   std::string file_;
   int fd_ = -1;
-  std::string buffer_;  // file input
+  // File input. Left uninitialised: only what pread() fills is read, and a
+  // small file then touches one page of the megabyte instead of all of them.
+  std::unique_ptr<char[]> buffer_;
   const char* data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t pos_ = 0;
