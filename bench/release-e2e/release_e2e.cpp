@@ -17,7 +17,9 @@
 //   start-up       a one-document release, five times (the median CPU time
 //                  is the command's start-up, taken off for the scaling)
 //   per batch      each size of --sizes (default 1000,10000,100000,1000000),
-//                  logging off and logging on (the example's setting)
+//                  logging off and logging on (the example's setting); up to
+//                  10,000 documents five times, up to 100,000 three times,
+//                  the run of the median CPU time counting
 //   per document   --per-document documents (default 10000) released by one
 //                  process, then the same number split between two
 //                  processes started together into one output folder. The
@@ -529,7 +531,18 @@ int main(int argc, char** argv) {
     const fs::path batch = options.work / ("batch-" + std::to_string(n) + ".json");
     WriteBatch(example, n, 1, batch);
     for (bool logging : {false, true}) {
-      runs.push_back(PerBatch(options, example, batch, n, logging));
+      // The machine may be shared: the small batches, which take a moment,
+      // are released several times and the run of the median CPU time is
+      // kept.
+      const int repeats = n <= 10000 ? 5 : n <= 100000 ? 3 : 1;
+      std::vector<Run> tries;
+      for (int i = 0; i < repeats; ++i)
+        tries.push_back(PerBatch(options, example, batch, n, logging));
+      std::sort(tries.begin(), tries.end(), [](const Run& a, const Run& b) {
+        if (a.ok != b.ok) return !a.ok;  // a failed run is never hidden
+        return a.cpuSeconds < b.cpuSeconds;
+      });
+      runs.push_back(tries[tries.front().ok ? tries.size() / 2 : 0]);
       Print(runs.back());
     }
     Remove(batch, options);
