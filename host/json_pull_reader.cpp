@@ -1,5 +1,6 @@
 #include "host/json_pull_reader_internal.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "host/host_file_error.h"
+#include "platform/os_services.h"
 
 namespace quillon::hostjson {
 
@@ -31,6 +33,11 @@ std::string Describe(int c) {
 JsonPullReader::JsonPullReader(int fd, std::string file) : file_(std::move(file)), fd_(fd) {
   buffer_.reset(new char[kBufferBytes]);
   data_ = buffer_.get();
+  // A file that fills the buffer writes all of it at the first read.
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && info.st_size >= static_cast<off_t>(kBufferBytes)) {
+    platform::PrefaultForWriting(buffer_.get(), kBufferBytes);
+  }
 }
 
 JsonPullReader::JsonPullReader(std::string_view text, std::string file)

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,6 +76,21 @@ std::int32_t CurrentProcessId() noexcept {
     if (forgetOnFork) knownProcessId.store(pid, std::memory_order_relaxed);
   }
   return pid;
+}
+
+void PrefaultForWriting(void* data, std::size_t size) noexcept {
+#ifdef MADV_POPULATE_WRITE
+  static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (begin + page - 1) / page * page;
+  const std::uintptr_t last = (begin + size) / page * page;
+  if (last > first) {
+    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+  }
+#else
+  (void)data;
+  (void)size;
+#endif
 }
 
 void SleepMilliseconds(std::int32_t milliseconds) noexcept {

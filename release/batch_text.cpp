@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "platform/os_services.h"
+
 namespace quillon {
 
 namespace {
@@ -20,6 +22,8 @@ void BatchText::Append(std::string_view text) {
   if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
     std::string block;
     block.reserve(std::max(kBlockBytes, text.size()));
+    // Every page of the block is going to be written.
+    platform::PrefaultForWriting(block.data(), block.capacity());
     blocks_.push_back(std::move(block));
   }
   blocks_.back().append(text);

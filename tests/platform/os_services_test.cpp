@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "support/scripted_message_boxes.h"
 #include "support/temp_dir.h"
@@ -78,6 +79,24 @@ TEST(CurrentProcessId, IsThisProcessAndDiffersInAChild) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(PrefaultForWriting, LeavesEveryByteAsItWas) {
+  // Only the pages wholly inside the range are touched, and only to make
+  // them present: what was written stays, around the range too.
+  constexpr std::size_t kBytes = 3 * 65536;
+  std::vector<char> memory(kBytes);
+  for (std::size_t i = 0; i < kBytes; ++i) memory[i] = static_cast<char>(i * 7 + 1);
+  const std::vector<char> before = memory;
+  const struct {
+    std::size_t offset;
+    std::size_t size;
+  } ranges[] = {{0, 0}, {1, 10}, {5, 65536}, {100, kBytes - 200}, {0, kBytes}};
+  for (const auto& range : ranges) {
+    platform::PrefaultForWriting(memory.data() + range.offset, range.size);
+    EXPECT_EQ(memory, before) << range.offset << "+" << range.size;
+  }
+  platform::PrefaultForWriting(nullptr, 0);
 }
 
 TEST(SleepMilliseconds, SleepsAtLeastTheTimeAskedAndNothingForZero) {
