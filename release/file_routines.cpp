@@ -498,18 +498,10 @@ std::string PublishUnderLock(const std::string& source, const std::string& folde
     const std::string target = platform::ToNativePath(candidate);
     if (target.empty()) RaiseFileError(ENOENT, FileOperation::kCreate, kDeliverSource);
     int rc = marker.path.empty() ? fs.Link(source, target) : EPERM;
-    if (rc == EEXIST) {
-      // Over NFS a retransmitted link can answer EEXIST although the first
-      // transmission made it: then the name is the source's own file. (The
-      // source may have other names, such as the working file it was made
-      // from, so its number of names tells nothing.)
-      FileStatus mine;
-      FileStatus there;
-      if (fs.Status(source, false, mine) == 0 && fs.Status(target, false, there) == 0 &&
-          mine.inode != 0 && mine.device == there.device && mine.inode == there.inode) {
-        rc = 0;
-      }
-    }
+    // EEXIST over NFS may mean that the name is the source's own file. (The
+    // source may have other names, such as the working file it was made
+    // from, so its number of names tells nothing.)
+    if (rc == EEXIST && fs.SameFile(source, target)) rc = 0;
     if (rc == 0) break;
     if (rc != EEXIST && !HardLinkRefused(rc)) {
       RaiseFileError(rc, FileOperation::kCreate, kDeliverSource);

@@ -91,6 +91,13 @@ int FileSystem::CreateLockFile(const std::string& path) {
 
 void FileSystem::DropLockSeeds() {}
 
+bool FileSystem::SameFile(const std::string& a, const std::string& b) {
+  FileStatus first;
+  FileStatus second;
+  return Status(a, false, first) == 0 && Status(b, false, second) == 0 && first.inode != 0 &&
+         first.device == second.device && first.inode == second.inode;
+}
+
 // The seed of each folder (keyed by the folder part of the lock path, with
 // its trailing slash), and the folders where a seed cannot be linked.
 struct PosixFileSystem::LockSeeds {
@@ -137,17 +144,8 @@ int PosixFileSystem::CreateLockFile(const std::string& path) {
   }
   const int rc = Link(seed, path);
   if (rc == 0) return 0;
-  if (rc == EEXIST) {
-    // Over NFS a retransmitted link can answer EEXIST although the first
-    // transmission made it: then the lock file is the seed itself.
-    FileStatus mine;
-    FileStatus there;
-    if (Status(seed, false, mine) == 0 && Status(path, false, there) == 0 && mine.inode != 0 &&
-        mine.device == there.device && mine.inode == there.inode) {
-      return 0;
-    }
-    return EEXIST;
-  }
+  // EEXIST over NFS may mean that the lock file is the seed itself.
+  if (rc == EEXIST) return SameFile(seed, path) ? 0 : EEXIST;
   {
     std::lock_guard<std::mutex> guard(seeds_->mutex);
     // A seed removed by someone is made again next time; a folder without

@@ -89,6 +89,13 @@ class QUILLON_API FileSystem {
   // Closes an open file; a failure means the data may not have been written.
   virtual int Close(int descriptor) = 0;
 
+  // Whether two names (links not followed) are one file: the same device
+  // and inode, as Status reports them. False when either is missing or the
+  // file system does not tell (inode 0). Over NFS a retransmitted link can
+  // answer EEXIST although the first transmission made it; this tells that
+  // case from a name someone else took.
+  bool SameFile(const std::string& a, const std::string& b);
+
   // Creates the lock file of a folder as CreateExclusive(path, 0600) does,
   // failing with EEXIST when anything is there. The real file system gives
   // it as a second name of an empty file that the process keeps in the
