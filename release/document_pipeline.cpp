@@ -36,6 +36,21 @@ const tessel::NameValueList& EmptyList() {
 
 }  // namespace
 
+FieldList DocumentPipeline::NewList() {
+  // A handful covers a document: its released values, the placeholder and
+  // the translated list, and the lists of the document before.
+  constexpr std::size_t kKept = 6;
+  for (FieldList& kept : keptLists_) {
+    if (kept.use_count() == 1) {
+      kept->Clear();
+      return kept;
+    }
+  }
+  FieldList list = std::make_shared<tessel::NameValueList>();
+  if (keptLists_.size() < kKept) keptLists_.push_back(list);
+  return list;
+}
+
 BatchState& DocumentPipeline::RequireBatch() {
   if (!batch_) {
     throw platform::Error(internal::kObjectNotSet, "clsVoraAction",
@@ -56,14 +71,16 @@ FieldList DocumentPipeline::TranslateDocument(const HostReleaseData& host, Field
   FieldWorkList* work = nullptr;
   const auto settle = [&] {
     if (work != nullptr) {
-      fields = std::make_shared<tessel::NameValueList>(work->Take());
+      FieldList translated = NewList();
+      work->TakeInto(*translated);
+      fields = std::move(translated);
       work = nullptr;
     }
   };
   for (auto& level : applied_) level.clear();
   try {
     BatchState& batch = RequireBatch();
-    batch.documentFields = std::make_shared<tessel::NameValueList>();
+    batch.documentFields = NewList();
 
     const std::string directory =
         GetCustomPropertyValue(host.CustomProperties(), "Mappings Directory");

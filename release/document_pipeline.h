@@ -112,6 +112,11 @@ class QUILLON_API DocumentPipeline {
       std::array<std::vector<std::shared_ptr<const marrow::ConditionalMapping>>, 3>;
   const AppliedClasses& LastAppliedClasses() const noexcept { return applied_; }
 
+  // An empty field list for a document. Lists the pipeline handed out
+  // before and that nobody holds any more are cleared and given again, so
+  // the texts of one document are filled into the memory of an earlier one.
+  FieldList NewList();
+
   // The batch state the pipeline works on (shared with the release script).
   const std::shared_ptr<BatchState>& Batch() const noexcept { return batch_; }
   void SetBatch(std::shared_ptr<BatchState> batch) { batch_ = std::move(batch); }
@@ -145,6 +150,8 @@ class QUILLON_API DocumentPipeline {
   std::string rowExpression_;
   std::vector<std::string> rowValues_;
   std::vector<RowTemplate> rowTemplates_;
+  // The lists NewList handed out (a list with no other holder is free).
+  std::vector<FieldList> keptLists_;
 };
 
 // The number of "~" in a record; the empty text counts -1.

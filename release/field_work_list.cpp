@@ -1,5 +1,7 @@
 #include "release/field_work_list.h"
 
+#include <utility>
+
 #include "mapping/field_mapping.h"
 
 namespace quillon {
@@ -116,8 +118,14 @@ tessel::NameValueList FieldWorkList::Materialize() const {
 namespace quillon {
 
 tessel::NameValueList FieldWorkList::Take() {
-  tessel::NameValueList out = std::move(list_);
-  list_ = tessel::NameValueList();
+  tessel::NameValueList out;
+  TakeInto(out);
+  return out;
+}
+
+void FieldWorkList::TakeInto(tessel::NameValueList& out) {
+  std::swap(out, list_);
+  list_.Clear();
   for (std::size_t position = 0; position < spelling_.size(); ++position) {
     if (!spelling_[position].empty()) out.Respell(position, spelling_[position]);
   }
@@ -126,7 +134,6 @@ tessel::NameValueList FieldWorkList::Take() {
   spelling_.clear();
   applied_.clear();
   classEnds_.clear();
-  return out;
 }
 
 }  // namespace quillon

@@ -62,6 +62,9 @@ class QUILLON_API FieldWorkList {
   // The same, made from the work list itself (no text is copied); the work
   // list is empty afterwards.
   tessel::NameValueList Take();
+  // As Take, into `out`, whose entries' memory the work list keeps for the
+  // next document.
+  void TakeInto(tessel::NameValueList& out);
 
  private:
   std::size_t Put(std::string_view name, std::string_view value, bool respell);

@@ -206,9 +206,13 @@ std::int32_t ReleaseScript::ReleaseDoc() {
             : LibraryDirectory();
     documentId = host.DocumentId();
     LogLine(0, 2, "Releasing Doc (ID): ", documentId, ", After copying images :");
-    currentFields_ = std::make_shared<tessel::NameValueList>();
-
     BatchState& batch = *Batch();
+    // The lists of the document before are let go first, so that the
+    // pipeline can fill them again for this one.
+    currentFields_.reset();
+    batch.releasedValues.reset();
+    batch.documentFields.reset();
+    currentFields_ = pipeline_ ? pipeline_->NewList() : std::make_shared<tessel::NameValueList>();
     AddDocumentStatus(host, batch);
     statusAdded = true;
     LogLine(2, 1, "Entered HvoRelease.ReleaseDoc: Trying to add setup fields");

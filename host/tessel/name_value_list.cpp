@@ -1,5 +1,6 @@
 #include "host/tessel/name_value_list.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/error.h"
@@ -145,8 +146,52 @@ std::size_t NameValueList::FindSlot(std::string_view name, std::size_t hash) con
   }
 }
 
+NameValueList::NameValueList(const NameValueList& other)
+    : items_(other.begin(), other.end()),
+      count_(other.count_),
+      hashes_(other.hashes_),
+      slots_(other.slots_) {}
+
+NameValueList& NameValueList::operator=(const NameValueList& other) {
+  if (this == &other) return *this;
+  for (std::size_t i = 0; i < other.count_; ++i) {
+    if (i < items_.size()) {
+      items_[i].name_.assign(other.items_[i].name_);
+      items_[i].value_.assign(other.items_[i].value_);
+    } else {
+      items_.push_back(other.items_[i]);
+    }
+  }
+  count_ = other.count_;
+  hashes_ = other.hashes_;
+  slots_ = other.slots_;
+  return *this;
+}
+
+NameValueList::NameValueList(NameValueList&& other) noexcept
+    : items_(std::move(other.items_)),
+      count_(std::exchange(other.count_, 0)),
+      hashes_(std::move(other.hashes_)),
+      slots_(std::move(other.slots_)) {
+  other.items_.clear();
+  other.hashes_.clear();
+  other.slots_.clear();
+}
+
+NameValueList& NameValueList::operator=(NameValueList&& other) noexcept {
+  if (this == &other) return *this;
+  items_ = std::move(other.items_);
+  count_ = std::exchange(other.count_, 0);
+  hashes_ = std::move(other.hashes_);
+  slots_ = std::move(other.slots_);
+  other.items_.clear();
+  other.hashes_.clear();
+  other.slots_.clear();
+  return *this;
+}
+
 std::size_t NameValueList::Find(std::string_view name) const noexcept {
-  if (items_.empty()) return npos;
+  if (count_ == 0) return npos;
   const std::uint32_t entry = slots_[FindSlot(name, detail::FoldedHash{}(name))];
   return entry == 0 ? npos : entry - 1;
 }
@@ -169,6 +214,17 @@ void NameValueList::GrowIndexFor(std::size_t count) {
   RebuildIndex(slotCount);
 }
 
+NameValue& NameValueList::Append(std::string_view name, std::string_view value) {
+  if (count_ < items_.size()) {
+    NameValue& item = items_[count_];
+    item.name_.assign(name);
+    item.value_.assign(value);
+  } else {
+    items_.emplace_back(std::string(name), std::string(value));
+  }
+  return items_[count_++];
+}
+
 void NameValueList::Reserve(std::size_t count) {
   items_.reserve(count);
   hashes_.reserve(count);
@@ -176,7 +232,7 @@ void NameValueList::Reserve(std::size_t count) {
 }
 
 const NameValue& NameValueList::Add(std::string_view name, std::string_view value) {
-  GrowIndexFor(items_.size() + 1);
+  GrowIndexFor(count_ + 1);
   const std::size_t hash = detail::FoldedHash{}(name);
   const std::size_t slot = FindSlot(name, hash);
   if (slots_[slot] != 0) {
@@ -184,22 +240,22 @@ const NameValue& NameValueList::Add(std::string_view name, std::string_view valu
     item.value_.assign(value);
     return item;
   }
-  items_.emplace_back(std::string(name), std::string(value));
+  NameValue& item = Append(name, value);
   hashes_.push_back(hash);
-  slots_[slot] = static_cast<std::uint32_t>(items_.size());
-  return items_.back();
+  slots_[slot] = static_cast<std::uint32_t>(count_);
+  return item;
 }
 
 std::pair<const NameValue*, bool> NameValueList::Insert(std::string_view name,
                                                         std::string_view value) {
-  GrowIndexFor(items_.size() + 1);
+  GrowIndexFor(count_ + 1);
   const std::size_t hash = detail::FoldedHash{}(name);
   const std::size_t slot = FindSlot(name, hash);
   if (slots_[slot] != 0) return {&items_[slots_[slot] - 1], false};
-  items_.emplace_back(std::string(name), std::string(value));
+  NameValue& item = Append(name, value);
   hashes_.push_back(hash);
-  slots_[slot] = static_cast<std::uint32_t>(items_.size());
-  return {&items_.back(), true};
+  slots_[slot] = static_cast<std::uint32_t>(count_);
+  return {&item, true};
 }
 
 const NameValue& NameValueList::AddByExchange(std::string_view name, std::string& value) {
@@ -208,18 +264,18 @@ const NameValue& NameValueList::AddByExchange(std::string_view name, std::string
 
 const NameValue& NameValueList::AddByExchange(std::string_view name, std::size_t hash,
                                               std::string& value) {
-  GrowIndexFor(items_.size() + 1);
+  GrowIndexFor(count_ + 1);
   const std::size_t slot = FindSlot(name, hash);
   if (slots_[slot] != 0) {
     NameValue& item = items_[slots_[slot] - 1];
     item.value_.swap(value);
     return item;
   }
-  items_.emplace_back(std::string(name), std::move(value));
-  value.clear();
+  NameValue& item = Append(name, {});
+  item.value_.swap(value);  // `value` gets the kept entry's memory, empty
   hashes_.push_back(hash);
-  slots_[slot] = static_cast<std::uint32_t>(items_.size());
-  return items_.back();
+  slots_[slot] = static_cast<std::uint32_t>(count_);
+  return item;
 }
 
 void NameValueList::AddFromString(std::string_view text, std::string_view pairDelimiter,
@@ -249,10 +305,10 @@ std::string NameValueList::ToString(std::string_view pairDelimiter,
                                     std::string_view valueDelimiter) const {
   std::string out;
   std::size_t size = 0;
-  for (const auto& item : items_) size += item.name_.size() + item.value_.size() + 2;
+  for (const auto& item : *this) size += item.name_.size() + item.value_.size() + 2;
   out.reserve(size);
   bool first = true;
-  for (const auto& item : items_) {
+  for (const auto& item : *this) {
     if (!first) out.append(pairDelimiter);
     first = false;
     out.append(item.name_);
@@ -268,13 +324,13 @@ const NameValue* NameValueList::Item(std::string_view name) const {
 }
 
 const NameValue* NameValueList::Item(std::string_view name, std::size_t hash) const {
-  if (items_.empty()) return nullptr;
+  if (count_ == 0) return nullptr;
   const std::uint32_t entry = slots_[FindSlot(name, hash)];
   return entry == 0 ? nullptr : &items_[entry - 1];
 }
 
 const NameValue* NameValueList::Item(std::int64_t position) const {
-  if (position < 1 || position > static_cast<std::int64_t>(items_.size())) return nullptr;
+  if (position < 1 || position > static_cast<std::int64_t>(count_)) return nullptr;
   return &items_[static_cast<std::size_t>(position - 1)];
 }
 
@@ -296,7 +352,11 @@ bool NameValueList::Exists(std::string_view name) const {
 void NameValueList::Remove(std::string_view name) {
   const std::size_t at = Find(name);
   if (at == npos) return;
-  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(at));
+  // The removed entry is kept behind the list.
+  std::rotate(items_.begin() + static_cast<std::ptrdiff_t>(at),
+              items_.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+              items_.begin() + static_cast<std::ptrdiff_t>(count_));
+  --count_;
   hashes_.erase(hashes_.begin() + static_cast<std::ptrdiff_t>(at));
   // Entries behind the removed one move up by one; the index is rebuilt from
   // the kept hash codes (no name is folded again).
@@ -306,11 +366,14 @@ void NameValueList::Remove(std::string_view name) {
 void NameValueList::Permute(const std::vector<std::size_t>& order) {
   std::vector<NameValue> items;
   std::vector<std::size_t> hashes;
-  items.reserve(order.size());
+  items.reserve(items_.size());
   hashes.reserve(order.size());
   for (std::size_t position : order) {
     items.push_back(std::move(items_[position]));
     hashes.push_back(hashes_[position]);
+  }
+  for (std::size_t kept = count_; kept < items_.size(); ++kept) {
+    items.push_back(std::move(items_[kept]));
   }
   items_.swap(items);
   hashes_.swap(hashes);
@@ -318,7 +381,7 @@ void NameValueList::Permute(const std::vector<std::size_t>& order) {
 }
 
 bool NameValueList::Respell(std::size_t position, std::string_view name) {
-  if (position >= items_.size() || !detail::FoldedEqual{}(items_[position].name_, name)) {
+  if (position >= count_ || !detail::FoldedEqual{}(items_[position].name_, name)) {
     return false;
   }
   items_[position].name_.assign(name);
@@ -326,9 +389,9 @@ bool NameValueList::Respell(std::size_t position, std::string_view name) {
 }
 
 void NameValueList::Clear() {
-  items_.clear();
+  count_ = 0;
   hashes_.clear();
-  slots_.clear();
+  std::fill(slots_.begin(), slots_.end(), 0u);
 }
 
 }  // namespace tessel

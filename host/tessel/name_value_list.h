@@ -12,6 +12,9 @@
 //    whatever the size of the list, and never allocate. Adding allocates only
 //    for the texts themselves (and when the list grows): the name index is an
 //    open-addressing table of positions, not a map of copied names.
+//  - Clear keeps the texts' memory: the entries of a cleared list are
+//    filled again in place, so a list used for one document after another
+//    stops asking for memory once it has seen the longest names and values.
 //  - Text form: "name=value" pairs joined by ";" (or other delimiters).
 //    AddFromString skips a piece without the value delimiter; nothing is
 //    escaped, so a value holding a delimiter does not survive the round trip.
@@ -71,6 +74,13 @@ class TESSEL_API NameValueList {
   using const_iterator = std::vector<NameValue>::const_iterator;
 
   NameValueList() = default;
+  // Copies hold the entries only; assigning to a list fills its kept
+  // entries in place.
+  NameValueList(const NameValueList& other);
+  NameValueList& operator=(const NameValueList& other);
+  NameValueList(NameValueList&& other) noexcept;
+  NameValueList& operator=(NameValueList&& other) noexcept;
+  ~NameValueList() = default;
 
   // Appends (name, value), or gives an existing entry of that name the new
   // value in place. Returns the entry.
@@ -117,8 +127,8 @@ class TESSEL_API NameValueList {
   std::string ValueOr(std::string_view name, std::string_view fallback = {}) const;
 
   bool Exists(std::string_view name) const;
-  std::int32_t Count() const noexcept { return static_cast<std::int32_t>(items_.size()); }
-  bool empty() const noexcept { return items_.empty(); }
+  std::int32_t Count() const noexcept { return static_cast<std::int32_t>(count_); }
+  bool empty() const noexcept { return count_ == 0; }
 
   // Removes the entry of that name (nothing happens when there is none).
   void Remove(std::string_view name);
@@ -131,10 +141,14 @@ class TESSEL_API NameValueList {
   // be its name in another letter case (as Add would find it); anything else
   // leaves the entry as it is and returns false.
   bool Respell(std::size_t position, std::string_view name);
+  // Empties the list; the memory of its texts is kept for the entries added
+  // next.
   void Clear();
 
   const_iterator begin() const noexcept { return items_.begin(); }
-  const_iterator end() const noexcept { return items_.end(); }
+  const_iterator end() const noexcept {
+    return items_.begin() + static_cast<std::ptrdiff_t>(count_);
+  }
 
  private:
   static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -148,8 +162,13 @@ class TESSEL_API NameValueList {
   // it beyond half.
   void GrowIndexFor(std::size_t count);
   void RebuildIndex(std::size_t slotCount);
+  // A new last entry, filled into a kept entry when there is one.
+  NameValue& Append(std::string_view name, std::string_view value);
 
+  // The entries: the first count_ are the list, the rest are kept for reuse
+  // (their texts cleared only when reused).
   std::vector<NameValue> items_;
+  std::size_t count_ = 0;
   // Folded hash of each entry's name, parallel to items_.
   std::vector<std::size_t> hashes_;
   // Open addressing with linear probing, a power of two in size (or empty):

@@ -284,5 +284,103 @@ TEST(NameValueList, LookupsWithAKeptHashAgreeWithLookupsByName) {
   }
 }
 
+// A list whose entries were cleared, removed, assigned over or moved away
+// keeps their memory for what is added next; whatever it held before, it
+// must then behave exactly as a new list given the same calls.
+void FillWithEarlierFields(NameValueList& list, int count) {
+  for (int i = 0; i < count; ++i) {
+    list.Add("An earlier field with a long name " + std::to_string(i), std::string(40, 'x'));
+  }
+}
+
+TEST(NameValueList, AListUsedBeforeBehavesAsANewOne) {
+  constexpr auto fill = FillWithEarlierFields;
+  const struct {
+    const char* name;
+    void (*prepare)(NameValueList&);
+  } cases[] = {
+      {"new", [](NameValueList&) {}},
+      {"cleared after many",
+       [](NameValueList& l) {
+         fill(l, 50);
+         l.Clear();
+       }},
+      {"cleared after few",
+       [](NameValueList& l) {
+         fill(l, 2);
+         l.Clear();
+       }},
+      {"entries removed, then cleared",
+       [](NameValueList& l) {
+         fill(l, 5);
+         l.Remove("An earlier field with a long name 1");
+         l.Remove("An earlier field with a long name 3");
+         l.Clear();
+       }},
+      {"a shorter list assigned over it",
+       [](NameValueList& l) {
+         fill(l, 30);
+         NameValueList shorter;
+         shorter.Add("Gone", "1");
+         l = shorter;
+         l.Remove("gone");
+       }},
+      {"moved away",
+       [](NameValueList& l) {
+         fill(l, 30);
+         NameValueList elsewhere = std::move(l);
+         EXPECT_EQ(elsewhere.Count(), 30);
+       }},
+      {"permuted, then cleared",
+       [](NameValueList& l) {
+         fill(l, 3);
+         l.Remove("An earlier field with a long name 0");
+         l.Permute({1, 0});
+         l.Clear();
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    NameValueList list;
+    c.prepare(list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(Names(list), "");
+    EXPECT_EQ(list.Item(1), nullptr);
+    EXPECT_FALSE(list.Exists("An earlier field with a long name 0"));
+
+    list.Add("Patient Last Name", "Doe");
+    list.Add("b", "2");
+    list.Insert("Service Date Column", "03/01/2024~03/02/2024");
+    std::string exchanged = "exchanged value that is long";
+    list.AddByExchange("Exchanged", exchanged);
+    EXPECT_EQ(exchanged, "");  // a new entry hands back no text
+    list.Add("PATIENT LAST NAME", "Roe");
+    list.Remove("B");
+    list.Add("e", "5");
+    list.Permute({3, 0, 1, 2});
+    EXPECT_TRUE(list.Respell(1, "patient last name"));
+
+    EXPECT_EQ(list.ToString(),
+              "e=5;patient last name=Roe;Service Date Column=03/01/2024~03/02/2024;"
+              "Exchanged=exchanged value that is long");
+    EXPECT_EQ(list.Count(), 4);
+    EXPECT_EQ(std::distance(list.begin(), list.end()), 4);
+    EXPECT_EQ(list.Item(5), nullptr);
+    EXPECT_EQ(list.Item("Patient Last Name"), list.Item(2));
+    EXPECT_EQ(list.Item("EXCHANGED"), list.Item(4));
+    EXPECT_FALSE(list.Exists("b"));
+
+    const NameValueList copy = list;
+    EXPECT_EQ(copy.ToString(), list.ToString());
+    EXPECT_EQ(copy.Item("service date column")->Value(), "03/01/2024~03/02/2024");
+    NameValueList assigned;
+    fill(assigned, 9);
+    assigned = list;
+    EXPECT_EQ(assigned.ToString(), list.ToString());
+    EXPECT_EQ(Names(assigned), Names(list));
+    EXPECT_EQ(assigned.Item("e"), assigned.Item(1));
+  }
+}
+
 }  // namespace
 }  // namespace tessel
