@@ -157,7 +157,10 @@ void FileHost::RebuildValues() {
   if (values_.items.size() != batchClass_.Links.size()) {
     values_.items.clear();
     values_.items.reserve(batchClass_.Links.size());
+    sourcePositions_.assign(batchClass_.Links.size(), 0);
+    sourceHashes_.clear();
     for (const HostLink& link : batchClass_.Links) {
+      sourceHashes_.push_back(tessel::NameValueList::HashOf(link.Source));
       HostValue value;
       value.Destination = link.Destination;
       value.SourceType = link.SourceType;
@@ -177,19 +180,34 @@ void FileHost::RebuildValues() {
     HostValue& value = values_.items[i];
     switch (link.SourceType) {
       case kSourceIndexField:
-        assign(value.Value, document->IndexFields.Item(link.Source));
+        assign(value.Value, SourceField(document->IndexFields, i));
         break;
       case kSourceHostVariable:
         value.Value = HostVariable(link.Source);
         break;
       case kSourceBatchField:
-        assign(value.Value, batch_.BatchFields.Item(link.Source));
+        assign(value.Value, SourceField(batch_.BatchFields, i));
         break;
       default:
         value.Value.clear();
         break;
     }
   }
+}
+
+const tessel::NameValue* FileHost::SourceField(const tessel::NameValueList& fields,
+                                               std::size_t link) {
+  // The documents of a batch file list their fields in the same order, so
+  // the position of the document before is tried first: an entry spelt
+  // exactly as the source is the one a lookup by name would find.
+  const std::string& source = batchClass_.Links[link].Source;
+  std::size_t& position = sourcePositions_[link];
+  if (const tessel::NameValue* at = fields.Item(static_cast<std::int64_t>(position))) {
+    if (at->Name() == source) return at;
+  }
+  const tessel::NameValue* found = fields.Item(source, sourceHashes_[link]);
+  position = found == nullptr ? 0 : static_cast<std::size_t>(found - &*fields.begin()) + 1;
+  return found;
 }
 
 const HostValue& FileHost::ReleasedValues::Item(std::int32_t position) const {

@@ -145,6 +145,8 @@ class QUILLON_API FileHost final : public HostReleaseData {
 
   const BatchDocument* Current() const noexcept;
   void RebuildValues();
+  // The entry of `fields` named by the source of link `link`.
+  const tessel::NameValue* SourceField(const tessel::NameValueList& fields, std::size_t link);
 
   std::string batchFile_;
   std::string batchClassFile_;
@@ -158,6 +160,10 @@ class QUILLON_API FileHost final : public HostReleaseData {
   CustomPropertyCollection properties_;
   std::int32_t current_ = 0;
   ReleasedValues values_;
+  // Per link: the 1-based position at which its source was found last (0:
+  // none), and the hash code of the source's name.
+  std::vector<std::size_t> sourcePositions_;
+  std::vector<std::size_t> sourceHashes_;
   std::string releaseDate_;
   std::string releaseTime_;
   std::string interchangeNumber_;
