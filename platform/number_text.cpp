@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <string>
@@ -112,6 +113,18 @@ Decimal FromDouble(double value, int significantDigits) {
 
 double ToDouble(const Decimal& d) {
   if (d.digits.empty()) return 0.0;
+  // Up to 15 digits and a power of ten up to 1e22 are both exact doubles, so
+  // one multiplication or division rounds once, as reading the text does.
+  if (d.digits.size() <= 15 && d.exponent >= -22 && d.exponent <= 22) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    std::uint64_t mantissa = 0;
+    for (const char c : d.digits) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+    double value = static_cast<double>(mantissa);
+    value = d.exponent >= 0 ? value * kPowers[d.exponent] : value / kPowers[-d.exponent];
+    return d.negative ? -value : value;
+  }
   const std::string text = d.digits + "e" + std::to_string(d.exponent);
   double value = 0.0;
   const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -123,8 +136,12 @@ double ToDouble(const Decimal& d) {
   return d.negative ? -value : value;
 }
 
-std::optional<Decimal> ParseNumberText(std::string_view text) {
-  const std::u32string s = text::DecodeKeepBytes(text);
+namespace {
+
+// The parse of ParseNumberText over the characters of `s` (a view of bytes
+// for an ASCII text, of code points for any other).
+template <typename Text>
+std::optional<Decimal> ParseDecimal(Text s) {
   std::size_t i = 0;
   const std::size_t n = s.size();
   bool sign = false, negative = false, currency = false, paren = false;
@@ -236,6 +253,18 @@ std::optional<Decimal> ParseNumberText(std::string_view text) {
   if (!std::isfinite(value)) return std::nullopt;
   if (value == 0.0) d = Decimal{};  // too small for a Double: zero
   return d;
+}
+
+}  // namespace
+
+std::optional<Decimal> ParseNumberText(std::string_view text) {
+  // Number texts are nearly always ASCII, and are then read as they are.
+  if (std::all_of(text.begin(), text.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return ParseDecimal(text);
+  }
+  const std::u32string decoded = text::DecodeKeepBytes(text);
+  return ParseDecimal(std::u32string_view(decoded));
 }
 
 }  // namespace number

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+#include <random>
 #include <string>
 
 #include "platform/error.h"
+#include "platform/number_internal.h"
 
 namespace {
 
@@ -181,6 +185,66 @@ TEST(Round, HalvesToEven) {
   EXPECT_EQ(platform::Round(-2.5), -2.0);
   EXPECT_DOUBLE_EQ(platform::Round(1.2345, 2), 1.23);
   EXPECT_EQ(ErrorOf([] { platform::Round(1.0, -1); }), platform::err::kInvalidProcedureCall);
+}
+
+// A number text gives the double nearest to its value (as reading the
+// digits with from_chars does), whether the text is ASCII or has other
+// characters around the number, and whatever the count of digits.
+TEST(ParseNumberText, GivesTheNearestDouble) {
+  using platform::number::ParseNumberText;
+  using platform::number::ToDouble;
+  const auto nearest = [](const std::string& plain) {
+    double value = 0;
+    std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    return value;
+  };
+  const auto bits = [](double value) {
+    std::uint64_t out = 0;
+    std::memcpy(&out, &value, sizeof out);
+    return out;
+  };
+  const auto check = [&](const std::string& text, const std::string& plain) {
+    SCOPED_TRACE(text);
+    const double expected = nearest(plain);
+    for (const std::string& spelt :
+         {text, "\xC2\xA0" + text + "\xE3\x80\x80", "-" + text, "(" + text + ")"}) {
+      SCOPED_TRACE(spelt);
+      const auto read = ParseNumberText(spelt);
+      ASSERT_TRUE(read.has_value());
+      const bool negative = spelt.front() == '-' || spelt.front() == '(';
+      EXPECT_EQ(bits(ToDouble(*read)), bits(negative && expected != 0 ? -expected : expected));
+    }
+  };
+  const struct {
+    const char* text;
+    const char* plain;
+  } cases[] = {
+      {"0", "0"},
+      {"125.00", "125"},
+      {"0.1", "0.1"},
+      {"4.35", "4.35"},
+      {"1,234.5", "1234.5"},
+      {"123456789012345", "123456789012345"},
+      {"1234567890123456", "1234567890123456"},
+      {"9007199254740993", "9007199254740993"},
+      {"0.000001", "0.000001"},
+      {"99999999999999.99", "99999999999999.99"},
+      {"1e22", "1e22"},
+      {"1e23", "1e23"},
+      {"1.5D-22", "1.5e-22"},
+      {"123.456e-20", "123.456e-20"},
+      {"2.2250738585072014e-308", "2.2250738585072014e-308"},
+      {"1.7976931348623157e308", "1.7976931348623157e308"},
+  };
+  for (const auto& c : cases) check(c.text, c.plain);
+
+  std::mt19937_64 random(5);
+  for (int i = 0; i < 3000; ++i) {
+    std::string digits = std::to_string(random() % 9 + 1);
+    for (int n = static_cast<int>(random() % 17); n > 0; --n) digits += char('0' + random() % 10);
+    const std::string text = digits + "e" + std::to_string(static_cast<int>(random() % 61) - 30);
+    check(text, text);
+  }
 }
 
 }  // namespace
