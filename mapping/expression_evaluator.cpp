@@ -56,7 +56,7 @@ void ExpressionEvaluator::Append(std::string& out, const FieldParts& parts,
         if (const tessel::NameValue* entry = hashes.empty()
                                                  ? input.Item(part.FieldName)
                                                  : input.Item(part.FieldName, hashes[at])) {
-          AppendFieldModifiers(out, entry->Value(), part);
+          AppendFieldModifiers(out, entry->Value(), part, modifierWork_);
         }
         break;
       default:

@@ -34,6 +34,7 @@ class ExpressionEvaluator {
 
   std::optional<platform::OleDate> now_;
   std::string nowText_;
+  std::string modifierWork_;  // the field modifiers' buffer
 };
 
 }  // namespace marrow

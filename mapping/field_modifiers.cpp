@@ -238,6 +238,12 @@ std::string ApplyFieldModifiers(std::string_view value, const FieldPart& part) {
 }
 
 void AppendFieldModifiers(std::string& out, std::string_view value, const FieldPart& part) {
+  std::string work;
+  AppendFieldModifiers(out, value, part, work);
+}
+
+void AppendFieldModifiers(std::string& out, std::string_view value, const FieldPart& part,
+                          std::string& work) {
   const bool onlyTrim = !part.IndexString && !part.Strip && !part.Substring && !part.TruncateAt &&
                         !part.TruncateAfter && !part.LeftTrim && !part.ReplaceString &&
                         !part.StringFormat && !part.SeparatePart && !part.AlphaToNumeric &&
@@ -247,12 +253,9 @@ void AppendFieldModifiers(std::string& out, std::string_view value, const FieldP
     out.append(part.Trim ? text::Trim(value) : value);
     return;
   }
-  // The value is worked on in a buffer kept by the thread (the chain never
-  // calls itself), so that its memory is not asked for again every time.
-  thread_local std::string v;
-  v.assign(value);
-  ModifyInPlace(v, part);
-  AppendLastStep(out, v, part);
+  work.assign(value);
+  ModifyInPlace(work, part);
+  AppendLastStep(out, work, part);
 }
 
 std::string WrapText(std::string_view input, std::int32_t width) {

@@ -41,6 +41,10 @@ std::string ApplyFieldModifiers(std::string_view value, const FieldPart& part);
 // Appends ApplyFieldModifiers(value, part) to `out`; a reference without
 // modifiers, or with trim alone, costs no copy of its own.
 void AppendFieldModifiers(std::string& out, std::string_view value, const FieldPart& part);
+// The same, with the value worked on in `work`, a buffer the caller keeps
+// (its content is of no meaning), so that its memory is not asked for again.
+void AppendFieldModifiers(std::string& out, std::string_view value, const FieldPart& part,
+                          std::string& work);
 
 // Word wrapping: trims the text, turns CR LF / CR / LF into line breaks,
 // fills each line word by word up to `width` characters (a longer word stands
