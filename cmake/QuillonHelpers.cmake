@@ -35,6 +35,11 @@ function(quillon_add_library)
     POSITION_INDEPENDENT_CODE ON
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
+  # Calls inside a library to its own exported functions are bound there (no
+  # replacement of them from outside is supported), so the compiler may
+  # inline them instead of calling through the procedure linkage table.
+  target_compile_options(${Q_NAME}_objects PRIVATE
+    $<$<CXX_COMPILER_ID:GNU,Clang>:-fno-semantic-interposition>)
   target_include_directories(${Q_NAME}_objects PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
     $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/exports>)
