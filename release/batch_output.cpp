@@ -1,6 +1,8 @@
 #include "release/batch_output.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/error.h"
 #include "platform/native_path.h"
@@ -78,11 +80,45 @@ std::size_t SliceEnd(std::string_view text, std::size_t from) {
 // for a character it cannot hold and for a control character other than
 // tab, line feed and carriage return (a NUL, ESC or BEL from a field value
 // has no place in an EDI file and would reach the receiver raw).
+bool PrintableAscii(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x20 && byte < 0x80;
+}
+
+// Whether the eight bytes at `p` are all printable ASCII (0x20..0x7F).
+bool PrintableAscii8(const char* p) {
+  std::uint64_t chunk = 0;
+  std::memcpy(&chunk, p, 8);
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  // Below 0x80, adding 0x60 sets the high bit of exactly the bytes >= 0x20.
+  return (chunk & kHigh) == 0 && ((chunk + 0x6060606060606060ull) & kHigh) == kHigh;
+}
+
 std::string OutputBytes(std::string_view utf8) {
-  std::string bytes = platform::text::ToWindows1252(utf8);
-  for (char& c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') c = '?';
+  std::string bytes;
+  bytes.reserve(utf8.size());
+  const char* const text = utf8.data();
+  const std::size_t size = utf8.size();
+  for (std::size_t i = 0; i < size;) {
+    // Printable ASCII, nearly all of an EDI file, goes as it is.
+    std::size_t end = i;
+    while (end + 8 <= size && PrintableAscii8(text + end)) end += 8;
+    while (end < size && PrintableAscii(text[end])) ++end;
+    bytes.append(text + i, end - i);
+    if (end == size) break;
+    // The rest up to the next printable ASCII byte (never inside a UTF-8
+    // sequence) is converted.
+    i = end;
+    while (end < size && !PrintableAscii(text[end])) ++end;
+    const std::size_t from = bytes.size();
+    bytes += platform::text::ToWindows1252(utf8.substr(i, end - i));
+    for (std::size_t k = from; k < bytes.size(); ++k) {
+      const char c = bytes[k];
+      if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+        bytes[k] = '?';
+      }
+    }
+    i = end;
   }
   return bytes;
 }

@@ -70,6 +70,14 @@ TEST(WriteToOutputFile, ControlCharactersBecomeQuestionMarks) {
       {__LINE__, "ESC\x1b[0m BEL\x07 VT\x0b FF\x0c US\x1f", "ESC?[0m BEL? VT? FF? US?"},
       {__LINE__, "TAB\t LF\n CR\r", "TAB\t LF\n CR\r"},
       {__LINE__, "DEL\x7f \xc2\x85", "DEL\x7f ?"},  // DEL is no C0 character; U+0085 has no byte
+      // Long runs of printable text with the odd character at every offset
+      // of an eight-byte group.
+      {__LINE__, "ISA*00*          *00*\x01*ZZ*NBS0042~GS*HC\x1b*NBS0042*GCCH01~\r\n",
+       "ISA*00*          *00*?*ZZ*NBS0042~GS*HC?*NBS0042*GCCH01~\r\n"},
+      {__LINE__, "NM1*IL*1*M\xc3\xbcller*J\xc3\xa9r\xc3\xb4me\x07~N3*1 \xe2\x82\xac Street~",
+       "NM1*IL*1*M\xfcller*J\xe9r\xf4me?~N3*1 \x80 Street~"},
+      {__LINE__, "0123456\n89abcdef0123456789abcde\t\xe2\x80\x94x",
+       "0123456\n89abcdef0123456789abcde\t\x97x"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
