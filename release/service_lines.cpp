@@ -21,6 +21,8 @@
 //                other (its cell of the row when other has several cells)
 //   !#name|other as "!name" (the comparison value is still read)
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -60,6 +62,13 @@ std::vector<std::string_view> SplitViews(std::string_view s, std::string_view de
     pieces.push_back(s);
     return pieces;
   }
+  // Counted first, so that the vector is made once at its size.
+  std::size_t count = 1;
+  for (std::size_t at = s.find(delimiter); at != std::string_view::npos;
+       at = s.find(delimiter, at + delimiter.size())) {
+    ++count;
+  }
+  pieces.reserve(count);
   std::size_t pos = 0;
   while (true) {
     const std::size_t hit = s.find(delimiter, pos);
@@ -166,6 +175,19 @@ class Requirement {
   std::optional<std::vector<std::string_view>> compareCells_;
   std::string_view compareWhole_;
 };
+
+// Whether a text holds ";" or "=", the delimiters of a list's text form.
+bool HasPairDelimiter(std::string_view text) {
+  return std::memchr(text.data(), ';', text.size()) != nullptr ||
+         std::memchr(text.data(), '=', text.size()) != nullptr;
+}
+
+void AppendNumber(std::string& text, std::size_t number) {
+  char digits[24];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, number);
+  (void)ec;  // 24 characters hold any std::size_t
+  text.append(digits, end);
+}
 
 // The driving field of a requirement list: the first entry without a leading
 // "!", or, when it starts with "#" instead, the name between "#" and "|".
@@ -290,6 +312,15 @@ tessel::NameValueList DocumentPipeline::ServiceLineColumn(std::string_view templ
                                                           std::string_view requirementsField,
                                                           const tessel::NameValueList& fields) {
   tessel::NameValueList column;
+  FillServiceLineColumn(templateField, requirementsField, fields, column);
+  return column;
+}
+
+void DocumentPipeline::FillServiceLineColumn(std::string_view templateField,
+                                             std::string_view requirementsField,
+                                             const tessel::NameValueList& fields,
+                                             tessel::NameValueList& column) {
+  column.Clear();
   marrow::FieldMappings mappings;
   const std::string& requirements =
       RequiredValue(fields, requirementsField, "PopulateServiceLines");
@@ -336,19 +367,23 @@ tessel::NameValueList DocumentPipeline::ServiceLineColumn(std::string_view templ
     if (set == nullptr) set = &Expression(templateField, {}, mappings);
     // The set holds the one mapping templateField (never a blank name).
     set->TranslateValues(fields, rowValues_);
-    column.Add(std::string(templateField) + "_" + std::to_string(i + 1), rowValues_[0]);
+    std::string& name = serviceNames_[0];
+    name.assign(templateField);
+    name.push_back('_');
+    AppendNumber(name, i + 1);
+    column.Add(name, rowValues_[0]);
   }
 
   if (internal::LogOn()) {
     LogLine(2, 1, "POpulateServiceLInes, --serviceLines output---------",
             column.ToString(";", "="));
   }
-  return column;
 }
 
 std::string DocumentPipeline::GenerateServiceLines(const tessel::NameValueList& fields) {
   marrow::FieldMappings mappings;
-  tessel::NameValueList table;
+  tessel::NameValueList& table = serviceTable_;
+  table.Clear();
   std::string result;
   if (!fields.Exists("_generateServiceLine")) return result;
 
@@ -358,11 +393,16 @@ std::string DocumentPipeline::GenerateServiceLines(const tessel::NameValueList& 
       platform::Raise(platform::err::kOverflow, "GenerateServiceLines",
                       "More than 32767 service line columns");
     }
-    const std::string valueName = "_ServiceLineValue" + std::to_string(k);
-    const std::string requirementName = "_ServiceLineReqFields" + std::to_string(k);
+    std::string& valueName = serviceNames_[1];
+    valueName.assign("_ServiceLineValue");
+    AppendNumber(valueName, static_cast<std::size_t>(k));
+    std::string& requirementName = serviceNames_[2];
+    requirementName.assign("_ServiceLineReqFields");
+    AppendNumber(requirementName, static_cast<std::size_t>(k));
     if (!fields.Exists(valueName) || !fields.Exists(requirementName)) break;
 
-    const tessel::NameValueList column = ServiceLineColumn(valueName, requirementName, fields);
+    tessel::NameValueList& column = serviceColumn_;
+    FillServiceLineColumn(valueName, requirementName, fields, column);
     const std::int32_t rows =
         platform::CLng(RequiredValue(column, kTotalLine, "GenerateServiceLines"));
     maxRows = std::max(maxRows, rows);
@@ -372,8 +412,7 @@ std::string DocumentPipeline::GenerateServiceLines(const tessel::NameValueList& 
     // already), so adding only the text of column has the same result without
     // copying table once per column.
     const bool plain = std::none_of(column.begin(), column.end(), [](const tessel::NameValue& e) {
-      return e.Name().find_first_of(";=") != std::string::npos ||
-             e.Value().find_first_of(";=") != std::string::npos;
+      return HasPairDelimiter(e.Name()) || HasPairDelimiter(e.Value());
     });
     if (plain) {
       // Without ";" or "=" the text form gives back each entry as it is.
