@@ -73,9 +73,25 @@ struct Token {
   bool plus = false;
 };
 
+// What a section asks for when it formats a number, gathered from its
+// tokens once, when the mask is read.
+struct NumberLayout {
+  int integerPlaces = 0;      // placeholders before the point (and the exponent)
+  int mandatoryInteger = 0;   // from the first '0' on, all integer places print
+  int fractionPlaces = 0;     // placeholders between the point and the exponent
+  int mandatoryFraction = 0;  // up to the last '0', all fraction places print
+  bool grouping = false;
+  int scaleThousands = 0;  // each scaling comma divides by 1000
+  bool percent = false;
+  bool exponent = false;  // an exponent token ("E+", "e-", ...)
+};
+
+NumberLayout AnalyzeNumberTokens(const std::vector<Token>& tokens);
+
 struct Section {
   bool present = false;  // false for an empty section ("0;;0")
   std::vector<Token> tokens;
+  NumberLayout number;  // AnalyzeNumberTokens(tokens)
 };
 
 struct Mask {

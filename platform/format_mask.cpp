@@ -32,8 +32,10 @@ class MaskReader {
     mask_.sections.emplace_back();
     std::size_t i = 0;
     while (i < s_.size()) i = Step(i);
-    for (Section& section : mask_.sections)
+    for (Section& section : mask_.sections) {
       if (!section.tokens.empty()) section.present = true;
+      section.number = AnalyzeNumberTokens(section.tokens);
+    }
     // The first section is there even when it is empty (";x"): it formats
     // positive values with nothing.
     mask_.sections.front().present = true;

@@ -60,24 +60,14 @@ Rounded RoundTo(const Decimal& v, int places) {
   return out;
 }
 
-// What a number section asks for, gathered from its tokens.
-struct Layout {
-  int integerPlaces = 0;      // placeholders before the point (and the exponent)
-  int mandatoryInteger = 0;   // from the first '0' on, all integer places print
-  int fractionPlaces = 0;     // placeholders between the point and the exponent
-  int mandatoryFraction = 0;  // up to the last '0', all fraction places print
-  bool grouping = false;
-  int scaleThousands = 0;  // each scaling comma divides by 1000
-  bool percent = false;
-  const Token* exponent = nullptr;
-};
-
 bool IsPlaceholder(const Token& t) {
   return t.kind == Tok::DigitZero || t.kind == Tok::DigitHash;
 }
 
-Layout Analyze(const std::vector<Token>& tokens) {
-  Layout layout;
+}  // namespace
+
+NumberLayout AnalyzeNumberTokens(const std::vector<Token>& tokens) {
+  NumberLayout layout;
   // placeholderAhead[i]: a digit placeholder at or after token i, before the
   // next point or exponent (one backward pass keeps this linear).
   std::vector<bool> placeholderAhead(tokens.size() + 1, false);
@@ -93,9 +83,9 @@ Layout Analyze(const std::vector<Token>& tokens) {
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const Token& t = tokens[i];
     if (t.kind == Tok::Percent) layout.percent = true;
-    if (layout.exponent != nullptr) continue;
+    if (layout.exponent) continue;
     if (t.kind == Tok::Exponent) {
-      layout.exponent = &t;
+      layout.exponent = true;
     } else if (t.kind == Tok::DecimalPoint) {
       afterPoint = true;
     } else if (IsPlaceholder(t)) {
@@ -124,6 +114,8 @@ Layout Analyze(const std::vector<Token>& tokens) {
   return layout;
 }
 
+namespace {
+
 void AddExponent(Decimal& d, long long delta) {
   const long long e = std::clamp<long long>(d.exponent + delta, -1000000000, 1000000000);
   d.exponent = static_cast<int>(e);
@@ -132,7 +124,7 @@ void AddExponent(Decimal& d, long long delta) {
 }  // namespace
 
 std::string FormatNumberSection(const Decimal& valueIn, const Section& section, bool writeSign) {
-  const Layout layout = Analyze(section.tokens);
+  const NumberLayout& layout = section.number;
   Decimal value = valueIn;
   value.negative = false;
   if (!value.IsZero()) {
@@ -142,7 +134,7 @@ std::string FormatNumberSection(const Decimal& valueIn, const Section& section, 
 
   Rounded r;
   long long exponent = 0;
-  if (layout.exponent != nullptr) {
+  if (layout.exponent) {
     // The integer places are all filled: the exponent is chosen so that the
     // mantissa has exactly that many digits before the point.
     if (!value.IsZero()) {
