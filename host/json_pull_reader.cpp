@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -332,12 +333,34 @@ void JsonPullReader::ReadUtf8(unsigned char lead) {
   }
 }
 
+namespace {
+
+// Whether none of the eight bytes at `p` ends a plain run of a string: a
+// quote, a backslash, a control character or a byte of 0x80 or above.
+bool PlainChunk(const char* p) {
+  std::uint64_t chunk = 0;
+  std::memcpy(&chunk, p, 8);
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  // A byte below n (n <= 0x80) exists when (x - n * ones) & ~x & high is not
+  // zero; a byte equal to c when x ^ (c * ones) has a byte below 1.
+  const auto anyBelow = [](std::uint64_t x, std::uint64_t n) {
+    return ((x - n * kOnes) & ~x & kHigh) != 0;
+  };
+  return (chunk & kHigh) == 0 && !anyBelow(chunk, 0x20) && !anyBelow(chunk ^ ('"' * kOnes), 1) &&
+         !anyBelow(chunk ^ ('\\' * kOnes), 1);
+}
+
+}  // namespace
+
 void JsonPullReader::ReadString() {
   ++pos_;  // the opening quote
   text_.clear();
   for (;;) {
-    // A run of plain bytes is copied at once.
+    // A run of plain bytes is copied at once; it is looked for eight bytes
+    // at a time first.
     std::size_t run = pos_;
+    while (run + 8 <= size_ && PlainChunk(data_ + run)) run += 8;
     while (run < size_) {
       const auto b = static_cast<unsigned char>(data_[run]);
       if (b == '"' || b == '\\' || b < 0x20 || b >= 0x80) break;

@@ -94,6 +94,43 @@ TEST(BatchReader, HandsOutTheDocumentsOneAfterTheOther) {
   EXPECT_EQ(reader.BytesRead(), kBatch.size());
 }
 
+// Texts are read in runs of plain bytes; whatever ends a run (an escape, a
+// quote, a character beyond ASCII, a raw control character) must be seen at
+// any place in the text.
+TEST(BatchReader, StringsAreReadWhereverTheirSpecialCharactersStand) {
+  const struct {
+    std::string written;  // as in the file
+    std::string read;     // "" when the file must be refused
+  } specials[] = {
+      {"\\n", "\n"},
+      {"\\\"", "\""},
+      {"\\\\", "\\"},
+      {"\\u00e9", "\xC3\xA9"},
+      {"\xC3\xA9", "\xC3\xA9"},
+      {"\xE2\x82\xAC", "\xE2\x82\xAC"},
+      {"\x01", ""},
+      {"\t", ""},
+  };
+  for (const auto& special : specials) {
+    for (std::size_t at = 0; at < 19; ++at) {
+      SCOPED_TRACE(special.written + " at " + std::to_string(at));
+      const std::string before(at, 'a');
+      const std::string after = "0123456789ABCDEFGHIJ";
+      const std::string batch = kHead + R"({ "id": 1, "className": "C", "classId": 1,
+          "indexFields": { "Field": ")" +
+                                before + special.written + after + R"(" } })" + kTail;
+      BatchDocument document;
+      if (special.read.empty()) {
+        EXPECT_THROW(BatchReader(batch, "batch.json").Next(document), HostFileError);
+        continue;
+      }
+      BatchReader reader(batch, "batch.json");
+      ASSERT_TRUE(reader.Next(document));
+      EXPECT_EQ(document.IndexFields.Value("Field"), before + special.read + after);
+    }
+  }
+}
+
 TEST(BatchReader, TheBatchsOwnKeysMayFollowTheDocuments) {
   const std::string text = R"({"documents": [
       {"id": 1, "className": "A", "classId": 1, "indexFields": {"X": "1"}},
