@@ -115,7 +115,12 @@ std::u32string Decode(std::string_view s) {
 std::u32string DecodeKeepBytes(std::string_view s) {
   std::u32string out;
   out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();) {
+  // The ASCII start of the text (often all of it) is widened as it is.
+  std::size_t ascii = 0;
+  while (ascii < s.size() && static_cast<unsigned char>(s[ascii]) < 0x80) ++ascii;
+  out.resize(ascii);
+  for (std::size_t k = 0; k < ascii; ++k) out[k] = static_cast<unsigned char>(s[k]);
+  for (std::size_t i = ascii; i < s.size();) {
     const std::size_t n = SequenceLength(s, i);
     if (n == 0) {
       out.push_back(0xDC00 + static_cast<unsigned char>(s[i]));
