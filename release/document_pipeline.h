@@ -122,6 +122,9 @@ class QUILLON_API DocumentPipeline {
   void SetBatch(std::shared_ptr<BatchState> batch) { batch_ = std::move(batch); }
 
  private:
+  // ServiceLineColumn into `column`, whose memory is kept.
+  void FillServiceLineColumn(std::string_view templateField, std::string_view requirementsField,
+                             const tessel::NameValueList& fields, tessel::NameValueList& column);
   // The batch state; raises when there is none.
   BatchState& RequireBatch();
   const marrow::FieldMappings& Expression(std::string_view name, const std::string& expression,
@@ -150,6 +153,13 @@ class QUILLON_API DocumentPipeline {
   std::string rowExpression_;
   std::vector<std::string> rowValues_;
   std::vector<RowTemplate> rowTemplates_;
+  // The service lines' table and column, and the names they build.
+  tessel::NameValueList serviceTable_;
+  tessel::NameValueList serviceColumn_;
+  std::string serviceNames_[3];
+  // The hash codes of the released values' destinations, by position.
+  std::vector<std::string> releasedNames_;
+  std::vector<std::size_t> releasedHashes_;
   // The lists NewList handed out (a list with no other holder is free).
   std::vector<FieldList> keptLists_;
 };

@@ -18,9 +18,20 @@ FieldList DocumentPipeline::AddReleasedValues(const HostReleaseData& host, Field
   const std::int32_t count = values.Count();
   fields->Reserve(static_cast<std::size_t>(fields->Count()) +
                   static_cast<std::size_t>(std::max(count, 0)));
+  // The destinations come back in the same order with every document, so
+  // their hash codes are kept (and made again for a destination that
+  // changed).
   for (std::int32_t i = 1; i <= count; ++i) {
     const HostValue& value = values.Item(i);
-    fields->Add(value.Destination, value.Value);
+    const auto k = static_cast<std::size_t>(i - 1);
+    if (k == releasedNames_.size()) {
+      releasedNames_.push_back(value.Destination);
+      releasedHashes_.push_back(tessel::NameValueList::HashOf(value.Destination));
+    } else if (releasedNames_[k] != value.Destination) {
+      releasedNames_[k] = value.Destination;
+      releasedHashes_[k] = tessel::NameValueList::HashOf(value.Destination);
+    }
+    fields->Add(value.Destination, releasedHashes_[k], value.Value);
   }
   RequireBatch().releasedValues = fields;
   return fields;

@@ -217,7 +217,8 @@ void NameValueList::GrowIndexFor(std::size_t count) {
 NameValue& NameValueList::Append(std::string_view name, std::string_view value) {
   if (count_ < items_.size()) {
     NameValue& item = items_[count_];
-    item.name_.assign(name);
+    // A list filled again with the same names often has the name there.
+    if (item.name_ != name) item.name_.assign(name);
     item.value_.assign(value);
   } else {
     items_.emplace_back(std::string(name), std::string(value));
@@ -232,8 +233,12 @@ void NameValueList::Reserve(std::size_t count) {
 }
 
 const NameValue& NameValueList::Add(std::string_view name, std::string_view value) {
+  return Add(name, detail::FoldedHash{}(name), value);
+}
+
+const NameValue& NameValueList::Add(std::string_view name, std::size_t hash,
+                                    std::string_view value) {
   GrowIndexFor(count_ + 1);
-  const std::size_t hash = detail::FoldedHash{}(name);
   const std::size_t slot = FindSlot(name, hash);
   if (slots_[slot] != 0) {
     NameValue& item = items_[slots_[slot] - 1];

@@ -98,9 +98,10 @@ class TESSEL_API NameValueList {
   // letter case). A caller that looks up or adds the same name again and
   // again may keep it and use the overloads below.
   static std::size_t HashOf(std::string_view name) noexcept { return detail::FoldedHash{}(name); }
-  // As Item(name) and AddByExchange(name, value); `hash` must be
-  // HashOf(name).
+  // As Item(name), Add(name, value) and AddByExchange(name, value); `hash`
+  // must be HashOf(name).
   const NameValue* Item(std::string_view name, std::size_t hash) const;
+  const NameValue& Add(std::string_view name, std::size_t hash, std::string_view value);
   const NameValue& AddByExchange(std::string_view name, std::size_t hash, std::string& value);
 
   // Makes room for `count` entries in all, so that adding up to that many
