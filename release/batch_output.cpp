@@ -62,8 +62,10 @@ namespace {
 
 // The batch text can be large: convert and write it in slices so the
 // single-byte copy never needs the memory of the whole text. A slice ends
-// before a UTF-8 continuation byte so no character is cut in two.
-constexpr std::size_t kSliceBytes = 1 << 20;
+// before a UTF-8 continuation byte so no character is cut in two. The
+// slices go through one buffer, whose pages are made present once per file
+// rather than once per slice.
+constexpr std::size_t kSliceBytes = 256 << 10;
 
 std::size_t SliceEnd(std::string_view text, std::size_t from) {
   std::size_t end = from + kSliceBytes;
@@ -76,10 +78,6 @@ std::size_t SliceEnd(std::string_view text, std::size_t from) {
   return end;
 }
 
-// The bytes of the output file for a piece of text: Windows-1252, and "?"
-// for a character it cannot hold and for a control character other than
-// tab, line feed and carriage return (a NUL, ESC or BEL from a field value
-// has no place in an EDI file and would reach the receiver raw).
 bool PrintableAscii(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte >= 0x20 && byte < 0x80;
@@ -94,8 +92,13 @@ bool PrintableAscii8(const char* p) {
   return (chunk & kHigh) == 0 && ((chunk + 0x6060606060606060ull) & kHigh) == kHigh;
 }
 
-std::string OutputBytes(std::string_view utf8) {
-  std::string bytes;
+// Puts into `bytes` the bytes of the output file for a piece of text:
+// Windows-1252, and "?" for a character it cannot hold and for a control
+// character other than tab, line feed and carriage return (a NUL, ESC or BEL
+// from a field value has no place in an EDI file and would reach the
+// receiver raw).
+void OutputBytes(std::string_view utf8, std::string& bytes) {
+  bytes.clear();
   bytes.reserve(utf8.size());
   const char* const text = utf8.data();
   const std::size_t size = utf8.size();
@@ -120,7 +123,6 @@ std::string OutputBytes(std::string_view utf8) {
     }
     i = end;
   }
-  return bytes;
 }
 
 [[noreturn]] void RaiseWriteError(int code) {
@@ -149,8 +151,8 @@ class OutputFile {
   void Append(std::string_view text) {
     for (std::size_t from = 0; from < text.size();) {
       const std::size_t end = SliceEnd(text, from);
-      const std::string bytes = OutputBytes(text.substr(from, end - from));
-      if (const int rc = CurrentFileSystem().Write(descriptor_, bytes.data(), bytes.size());
+      OutputBytes(text.substr(from, end - from), bytes_);
+      if (const int rc = CurrentFileSystem().Write(descriptor_, bytes_.data(), bytes_.size());
           rc != 0) {
         RaiseWriteError(rc);
       }
@@ -166,6 +168,7 @@ class OutputFile {
 
  private:
   int descriptor_ = -1;
+  std::string bytes_;  // the slice being written, in the file's bytes
 };
 
 bool RegularFileExists(const std::string& path) {
