@@ -369,19 +369,27 @@ void NameValueList::Remove(std::string_view name) {
 }
 
 void NameValueList::Permute(const std::vector<std::size_t>& order) {
-  std::vector<NameValue> items;
-  std::vector<std::size_t> hashes;
-  items.reserve(items_.size());
-  hashes.reserve(order.size());
-  for (std::size_t position : order) {
-    items.push_back(std::move(items_[position]));
-    hashes.push_back(hashes_[position]);
+  // In place, one cycle of the permutation after the other (no second array
+  // of entries to allocate): entry j takes the one at order[j].
+  std::vector<unsigned char> placed(count_, 0);
+  for (std::size_t start = 0; start < count_; ++start) {
+    if (placed[start] != 0) continue;
+    NameValue first = std::move(items_[start]);
+    const std::size_t firstHash = hashes_[start];
+    std::size_t at = start;
+    for (;;) {
+      placed[at] = 1;
+      const std::size_t from = order[at];
+      if (from == start) {
+        items_[at] = std::move(first);
+        hashes_[at] = firstHash;
+        break;
+      }
+      items_[at] = std::move(items_[from]);
+      hashes_[at] = hashes_[from];
+      at = from;
+    }
   }
-  for (std::size_t kept = count_; kept < items_.size(); ++kept) {
-    items.push_back(std::move(items_[kept]));
-  }
-  items_.swap(items);
-  hashes_.swap(hashes);
   RebuildIndex(slots_.size());
 }
 
