@@ -16,7 +16,9 @@ namespace quillon::hostjson {
 
 namespace {
 
-constexpr std::size_t kBufferBytes = 1 << 20;
+// Small enough that its pages cost little to make present, large enough that
+// reads are few.
+constexpr std::size_t kBufferBytes = 64 << 10;
 
 bool IsWhiteSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
