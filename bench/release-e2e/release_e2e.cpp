@@ -14,12 +14,14 @@
 // its CPU time and peak memory come from wait4().
 //
 // Runs:
-//   start-up       a one-document release, five times (the median CPU time
-//                  is the command's start-up, taken off for the scaling)
+//   start-up       a one-document release, eleven times (the median CPU
+//                  time is the command's start-up, taken off for the scaling)
 //   per batch      each size of --sizes (default 1000,10000,100000,1000000),
 //                  logging off and logging on (the example's setting); up to
-//                  10,000 documents five times, up to 100,000 three times,
-//                  the run of the median CPU time counting
+//                  1,000 documents eleven times (the start-up is a third of
+//                  such a run, so its noise weighs most there), up to
+//                  10,000 five times, up to 100,000 three times, the run of
+//                  the median CPU time counting
 //   per document   --per-document documents (default 10000) released by one
 //                  process, then the same number split between two
 //                  processes started together into one output folder. The
@@ -494,14 +496,16 @@ void PrintScaling(const std::vector<Run>& runs, const std::string& label, bool c
   }
 }
 
-// The CPU time of releasing one document, the median of five runs: the
+// The CPU time of releasing one document, the median of eleven runs: the
 // command's start-up (loading, reading the batch class and the mapping
 // files, writing and delivering the file).
+constexpr int kStartupRuns = 11;
+
 double StartupSeconds(const Options& options, const Example& example) {
   const fs::path batch = options.work / "batch-startup.json";
   WriteBatch(example, 1, 1, batch);
   std::vector<double> cpu;
-  for (int i = 0; i < 5; ++i) {
+  for (int i = 0; i < kStartupRuns; ++i) {
     const Run run = PerBatch(options, example, batch, 1, false);
     if (run.ok) cpu.push_back(run.cpuSeconds);
   }
@@ -522,8 +526,8 @@ int main(int argc, char** argv) {
               options.example.c_str(), options.work.c_str());
 
   const double startupSeconds = StartupSeconds(options, example);
-  std::printf("start-up (CPU time of a one-document release, median of 5): %.1f ms\n",
-              1000 * startupSeconds);
+  std::printf("start-up (CPU time of a one-document release, median of %d): %.1f ms\n",
+              kStartupRuns, 1000 * startupSeconds);
   PrintHeader();
 
   std::vector<Run> runs;
@@ -534,7 +538,7 @@ int main(int argc, char** argv) {
       // The machine may be shared: the small batches, which take a moment,
       // are released several times and the run of the median CPU time is
       // kept.
-      const int repeats = n <= 10000 ? 5 : n <= 100000 ? 3 : 1;
+      const int repeats = n <= 1000 ? 11 : n <= 10000 ? 5 : n <= 100000 ? 3 : 1;
       std::vector<Run> tries;
       for (int i = 0; i < repeats; ++i)
         tries.push_back(PerBatch(options, example, batch, n, logging));
