@@ -21,9 +21,14 @@ void BatchText::Append(std::string_view text) {
   if (text.empty()) return;
   if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
     std::string block;
-    block.reserve(std::max(kBlockBytes, text.size()));
-    // Every page of the block is going to be written.
-    platform::PrefaultForWriting(block.data(), block.capacity());
+    if (spare_.capacity() >= text.size()) {
+      // The first block of the text before, its pages in place already.
+      block.swap(spare_);
+    } else {
+      block.reserve(std::max(kBlockBytes, text.size()));
+      // Every page of the block is going to be written.
+      platform::PrefaultForWriting(block.data(), block.capacity());
+    }
     blocks_.push_back(std::move(block));
   }
   blocks_.back().append(text);
@@ -45,6 +50,10 @@ void BatchText::Truncate(std::size_t size) {
 }
 
 void BatchText::Clear() noexcept {
+  if (!blocks_.empty() && blocks_.front().capacity() > spare_.capacity()) {
+    blocks_.front().clear();
+    spare_.swap(blocks_.front());
+  }
   std::vector<std::string>().swap(blocks_);
   size_ = 0;
 }
