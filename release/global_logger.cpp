@@ -15,7 +15,7 @@ tessel::Logger& GlobalLogger() {
 }
 
 tessel::Logger& NewGlobalLogger() {
-  Slot() = std::make_unique<tessel::Logger>();
+  Slot()->Restart();
   return *Slot();
 }
 

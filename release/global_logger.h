@@ -8,7 +8,8 @@
 namespace quillon {
 
 QUILLON_API tessel::Logger& GlobalLogger();
-// Drops the current logger and starts a new one (logging off until configured).
+// Starts the logger anew: logging off until configured. A log file still open
+// is written on when the same folder and file name are configured again.
 QUILLON_API tessel::Logger& NewGlobalLogger();
 
 // The log is written in blocks. A host-facing operation holds one of these so

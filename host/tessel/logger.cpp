@@ -23,22 +23,43 @@ Logger::~Logger() {
 
 void Logger::Close() noexcept {
   Flush();
+  CloseFile();
+}
+
+void Logger::CloseFile() noexcept {
   if (descriptor_ >= 0) ::close(descriptor_);
   descriptor_ = -1;
+  openPath_.clear();
+}
+
+void Logger::Restart() noexcept {
+  Flush();
+  buffer_.clear();
+  lineOpen_ = false;
+  lineStart_ = 0;
+  folder_.clear();
+  name_.clear();
+  setting_ = kDefaultSetting;
+  failed_ = false;
+  pathChanged_ = true;
 }
 
 void Logger::LogFolder(std::string_view folder) {
   if (folder == folder_) return;
-  Close();
+  // The lines gathered so far belong to the file named before.
+  Flush();
   folder_.assign(folder);
   failed_ = false;
+  pathChanged_ = true;
+  if (folder_.empty()) Close();
 }
 
 void Logger::LogFileName(std::string_view name) {
   if (name == name_) return;
-  Close();
+  Flush();
   name_.assign(name);
   failed_ = false;
+  pathChanged_ = true;
 }
 
 std::string Logger::FilePath() const {
@@ -148,6 +169,7 @@ bool Logger::Open() noexcept {
       return false;
     }
     descriptor_ = file.descriptor;
+    openPath_ = FilePath();
     return true;
   } catch (...) {
     return false;
@@ -165,6 +187,11 @@ void Logger::FlushLongLine() noexcept {
 
 void Logger::WriteOut(std::size_t complete) noexcept {
   if (complete == 0 || failed_) return;
+  if (pathChanged_) {
+    // A file still open under the name in use now is written on.
+    if (descriptor_ >= 0 && FilePath() != openPath_) CloseFile();
+    pathChanged_ = false;
+  }
   if (descriptor_ < 0 && !Open()) {
     failed_ = true;
     buffer_.clear();

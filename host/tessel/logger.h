@@ -45,6 +45,13 @@ class TESSEL_API Logger {
   Logger(const Logger&) = delete;
   Logger& operator=(const Logger&) = delete;
 
+  // The state of a new logger (no folder, no name, the default setting),
+  // with the lines gathered so far written out. The file stays open: when
+  // the same folder and name are set again, as for each document of a
+  // release with one file per document, its lines go on into it without
+  // opening it again.
+  void Restart() noexcept;
+
   void LogFolder(std::string_view folder);
   void LogFileName(std::string_view name);
   void LogSetting(std::int32_t setting) noexcept { setting_ = setting; }
@@ -83,15 +90,21 @@ class TESSEL_API Logger {
 
  private:
   void StartLine(std::string_view tag);
+  // Writes out what has gathered and closes the file.
   void Close() noexcept;
+  void CloseFile() noexcept;
   bool Open() noexcept;
   // Writes the first `count` bytes of the buffer.
   void WriteOut(std::size_t count) noexcept;
 
+  static constexpr std::int32_t kDefaultSetting = 10;
+
   std::string folder_;
   std::string name_;
-  std::int32_t setting_ = 10;
+  std::int32_t setting_ = kDefaultSetting;
   int descriptor_ = -1;
+  std::string openPath_;      // FilePath() when the descriptor was opened
+  bool pathChanged_ = false;  // folder or name set since the last write
   bool failed_ = false;
   std::string buffer_;
   std::size_t lineStart_ = 0;

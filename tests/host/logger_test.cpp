@@ -245,5 +245,68 @@ TEST(Logger, LongLinesGoOutInPartsAndArriveWhole) {
   EXPECT_NE(lines[2].find(" L2 after"), std::string::npos);
 }
 
+// A restarted logger is a new one (off, default setting) until configured;
+// configured with the file it had open, it writes on into that open file.
+// The first document's log is renamed before the second document, so the
+// file the second one's lines reach shows whether the log was opened again.
+TEST(Logger, RestartWritesOnIntoTheOpenFileOnlyWhenItIsConfiguredAgain) {
+  const struct Row {
+    int line;
+    const char* folder;  // for the second document: "same", "other" or ""
+    const char* name;
+    const char* secondLinesIn;  // the file that gets "second" ("" none)
+  } rows[] = {
+      {__LINE__, "same", "x", "moved.log"},
+      {__LINE__, "same", "y", "y.log"},
+      {__LINE__, "other", "x", "other/x.log"},
+      {__LINE__, "", "x", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    testing_support::TempDir dir;
+    ASSERT_EQ(::mkdir(dir.Child("other").c_str(), 0700), 0);
+    Logger log;
+    log.LogFolder(dir.str());
+    log.LogFileName("x");
+    log.LogSetting(0);
+    log.LogText("first", 0, 1);
+    log.Flush();
+    log.LogText("gathered before the restart", 0, 1);
+    log.Restart();
+    EXPECT_FALSE(log.Enabled());
+    EXPECT_EQ(log.LogSetting(), 10);
+    log.LogText("while off", 0, 1);
+    ASSERT_EQ(::rename(dir.Child("x.log").c_str(), dir.Child("moved.log").c_str()), 0);
+
+    const std::string folder = row.folder == std::string("other")  ? dir.Child("other")
+                               : row.folder == std::string("same") ? dir.str()
+                                                                   : "";
+    log.LogFolder(folder);
+    log.LogFileName(row.name);
+    log.LogText("second", 2, 1);
+    log.Flush();
+
+    const std::vector<std::string> first = Lines(testing_support::ReadFile(dir.Child("moved.log")));
+    ASSERT_GE(first.size(), 2u);
+    EXPECT_NE(first[0].find(" L0 first"), std::string::npos);
+    EXPECT_NE(first[1].find(" L0 gathered before the restart"), std::string::npos);
+    std::string all;
+    for (const char* file : {"moved.log", "x.log", "y.log", "other/x.log"}) {
+      if (::access(dir.Child(file).c_str(), F_OK) == 0)
+        all += testing_support::ReadFile(dir.Child(file));
+    }
+    EXPECT_EQ(all.find("while off"), std::string::npos);
+    if (*row.secondLinesIn == '\0') {
+      EXPECT_EQ(all.find("second"), std::string::npos);
+    } else {
+      const std::vector<std::string> lines =
+          Lines(testing_support::ReadFile(dir.Child(row.secondLinesIn)));
+      ASSERT_FALSE(lines.empty());
+      EXPECT_NE(lines.back().find(" L2 second"), std::string::npos);
+      EXPECT_EQ(all.find("second"), all.rfind("second"));  // in that file only
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tessel
