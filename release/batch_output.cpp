@@ -92,14 +92,13 @@ bool PrintableAscii8(const char* p) {
   return (chunk & kHigh) == 0 && ((chunk + 0x6060606060606060ull) & kHigh) == kHigh;
 }
 
-// Puts into `bytes` the bytes of the output file for a piece of text:
+// Appends to `bytes` the bytes of the output file for a piece of text:
 // Windows-1252, and "?" for a character it cannot hold and for a control
 // character other than tab, line feed and carriage return (a NUL, ESC or BEL
 // from a field value has no place in an EDI file and would reach the
 // receiver raw).
-void OutputBytes(std::string_view utf8, std::string& bytes) {
-  bytes.clear();
-  bytes.reserve(utf8.size());
+void AppendOutputBytes(std::string_view utf8, std::string& bytes) {
+  bytes.reserve(bytes.size() + utf8.size());
   const char* const text = utf8.data();
   const std::size_t size = utf8.size();
   for (std::size_t i = 0; i < size;) {
@@ -148,27 +147,36 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
+  // The bytes go out a slice at a time; the short pieces of a file (its
+  // header, a document's records, its footer) in one write together.
   void Append(std::string_view text) {
     for (std::size_t from = 0; from < text.size();) {
       const std::size_t end = SliceEnd(text, from);
-      OutputBytes(text.substr(from, end - from), bytes_);
-      if (const int rc = CurrentFileSystem().Write(descriptor_, bytes_.data(), bytes_.size());
-          rc != 0) {
-        RaiseWriteError(rc);
-      }
+      AppendOutputBytes(text.substr(from, end - from), bytes_);
+      if (bytes_.size() >= kSliceBytes) WriteOut();
       from = end;
     }
   }
 
   void Close() {
+    WriteOut();
     const int fd = descriptor_;
     descriptor_ = -1;
     if (const int rc = CurrentFileSystem().Close(fd); rc != 0) RaiseWriteError(rc);
   }
 
  private:
+  void WriteOut() {
+    if (bytes_.empty()) return;
+    if (const int rc = CurrentFileSystem().Write(descriptor_, bytes_.data(), bytes_.size());
+        rc != 0) {
+      RaiseWriteError(rc);
+    }
+    bytes_.clear();
+  }
+
   int descriptor_ = -1;
-  std::string bytes_;  // the slice being written, in the file's bytes
+  std::string bytes_;  // in the file's bytes, not written yet
 };
 
 bool RegularFileExists(const std::string& path) {
