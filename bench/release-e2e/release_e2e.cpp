@@ -2,7 +2,7 @@
 // bundled example, released by the real command as a whole process.
 //
 //   release_e2e [--quick] [--quillon PATH] [--work DIR] [--sizes N,N,...]
-//               [--per-document N] [--keep]
+//               [--per-document N] [--rounds N] [--keep]
 //
 // Batch files: the documents of examples/professional-claims/batch.json
 // cycled, each with its own document id (1..N) and patient account number
@@ -13,24 +13,34 @@
 // out/ folder. The command runs with standard output and error sent to files;
 // its CPU time and peak memory come from wait4().
 //
-// Runs:
+// Runs, in --rounds rounds (default 3; --quick 1), each of them all of:
 //   start-up       a one-document release, eleven times (the median CPU
-//                  time is the command's start-up, taken off for the scaling)
+//                  time of all rounds is the command's start-up, taken off
+//                  for the scaling)
 //   per batch      each size of --sizes (default 1000,10000,100000,1000000),
 //                  logging off and logging on (the example's setting); up to
 //                  1,000 documents eleven times (the start-up is a third of
 //                  such a run, so its noise weighs most there), up to
 //                  10,000 five times, up to 100,000 three times, the run of
-//                  the median CPU time counting
+//                  the median CPU time counting for the round
 //   per document   --per-document documents (default 10000) released by one
 //                  process, then the same number split between two
 //                  processes started together into one output folder. The
 //                  two use batch classes of their own, so both count their
 //                  interchange numbers from 1 and ask for the same file names.
+// The speed of a shared machine drifts by a third within minutes, which
+// would fall on one batch size and not the others within a round. So every
+// round releases every size, the rounds take turns in direction (smallest
+// batch first, then largest first), and a run of each kind counts with its
+// median over the rounds: by CPU time, and by the clock for per document.
+// Batch files are made before the first round and flushed to disk, and each
+// release starts after a sync(), so no release pays for writing out what the
+// one before it left behind.
 //
-// Printed per run: documents, wall and CPU seconds, documents per CPU second
-// and per wall second, microseconds of CPU per document, peak memory, output
-// and log size, and the memory limit 1.5 x output + 64 MB. Then the targets:
+// Printed per run (every round, then the medians): documents, wall and CPU
+// seconds, documents per CPU second and per wall second, microseconds of CPU
+// per document, peak memory, output and log size, and the memory limit
+// 1.5 x output + 64 MB. Then the targets, from the medians:
 // per batch with logging off >= 20,000 documents/s at 10,000 and 100,000
 // documents and the time per document (start-up taken off; the figures with
 // it are printed too) within 15% from the smallest to the largest batch; with
@@ -79,6 +89,7 @@ struct Options {
   fs::path example;
   std::vector<long long> sizes;
   long long perDocument = 10000;
+  int rounds = 3;
 };
 
 struct Run {
@@ -174,7 +185,13 @@ void WriteBatch(const Example& example, long long count, long long firstId, cons
     out << (i == 0 ? "" : ",") << indented;
   }
   out << (count == 0 ? "]\n}\n" : "\n  ]\n}\n");
+  out.close();
   if (!out) Die("writing " + path.string() + " failed");
+  // On disk before any release: a 1.3 GB batch file written back while the
+  // first releases run would slow them down.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fsync(fd) != 0) Die("cannot flush " + path.string());
+  ::close(fd);
 }
 
 // A run folder: class.json, mappings/ (output directory: `out`), work/,
@@ -296,6 +313,7 @@ Run PerBatch(const Options& options, const Example& example, const fs::path& bat
   const fs::path out = folder / "out";
   const fs::path batchClass = PrepareRunFolder(options, example, folder, "One EDI Per Batch",
                                                logging, out, folder / "mappings");
+  ::sync();  // what the runs before left to write out is not this run's cost
   const auto start = std::chrono::steady_clock::now();
   const Finished done = Wait(Start(options, folder, batch, batchClass));
   run.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -335,6 +353,7 @@ Run PerDocument(const Options& options, const Example& example, long long docume
     batches.push_back(folder / "batch.json");
     WriteBatch(example, documents / processes, 1, batches.back());
   }
+  ::sync();
   const auto start = std::chrono::steady_clock::now();
   for (int p = 0; p < processes; ++p) {
     const fs::path folder = root / ("process-" + std::to_string(p + 1));
@@ -411,6 +430,7 @@ Options ParseOptions(int argc, char** argv) {
   options.quillon = QUILLON_BIN;
   std::string sizes;
   bool perDocumentGiven = false;
+  bool roundsGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const auto value = [&]() -> std::string {
@@ -430,12 +450,16 @@ Options ParseOptions(int argc, char** argv) {
     } else if (arg == "--per-document") {
       options.perDocument = std::atoll(value().c_str());
       perDocumentGiven = true;
+    } else if (arg == "--rounds") {
+      options.rounds = std::atoi(value().c_str());
+      roundsGiven = true;
+      if (options.rounds < 1) Die("--rounds must be at least 1");
     } else if (arg == "--example") {
       options.example = value();
     } else {
       Die("unknown argument " + arg +
           " (usage: release_e2e [--quick] [--quillon PATH] [--work DIR] [--sizes N,N,...] "
-          "[--per-document N] [--keep])");
+          "[--per-document N] [--rounds N] [--keep])");
     }
   }
   if (!sizes.empty()) {
@@ -446,6 +470,7 @@ Options ParseOptions(int argc, char** argv) {
     options.sizes = {1000, 10000, 100000, 1000000};
   }
   if (options.quick && !perDocumentGiven) options.perDocument = 200;
+  if (options.quick && !roundsGiven) options.rounds = 1;
   if (options.work.empty()) options.work = fs::current_path() / "release-e2e-work";
   options.work = fs::absolute(options.work);
   options.quillon = fs::absolute(options.quillon).string();
@@ -496,23 +521,48 @@ void PrintScaling(const std::vector<Run>& runs, const std::string& label, bool c
   }
 }
 
-// The CPU time of releasing one document, the median of eleven runs: the
-// command's start-up (loading, reading the batch class and the mapping
-// files, writing and delivering the file).
+// The CPU times of releasing one document eleven times: the command's
+// start-up (loading, reading the batch class and the mapping files, writing
+// and delivering the file).
 constexpr int kStartupRuns = 11;
 
-double StartupSeconds(const Options& options, const Example& example) {
-  const fs::path batch = options.work / "batch-startup.json";
-  WriteBatch(example, 1, 1, batch);
-  std::vector<double> cpu;
+void StartupRuns(const Options& options, const Example& example, const fs::path& batch,
+                 std::vector<double>& cpu) {
   for (int i = 0; i < kStartupRuns; ++i) {
     const Run run = PerBatch(options, example, batch, 1, false);
     if (run.ok) cpu.push_back(run.cpuSeconds);
   }
-  Remove(batch, options);
-  if (cpu.empty()) return 0;
-  std::sort(cpu.begin(), cpu.end());
-  return cpu[cpu.size() / 2];
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// The run of the median time among `tries` (by the clock or by CPU time); a
+// failed run, when there is one, so that no failure is hidden.
+Run MedianRun(std::vector<Run> tries, bool byWall) {
+  std::sort(tries.begin(), tries.end(), [byWall](const Run& a, const Run& b) {
+    if (a.ok != b.ok) return !a.ok;
+    return byWall ? a.wallSeconds < b.wallSeconds : a.cpuSeconds < b.cpuSeconds;
+  });
+  return tries[tries.front().ok ? tries.size() / 2 : 0];
+}
+
+// Per batch: the runs of one size and logging setting in one round. The
+// small batches, which take a moment, are released several times and the
+// run of the median CPU time counts.
+Run PerBatchRound(const Options& options, const Example& example, const fs::path& batch,
+                  long long n, bool logging) {
+  const int repeats = n <= 1000 ? 11 : n <= 10000 ? 5 : n <= 100000 ? 3 : 1;
+  std::vector<Run> tries;
+  for (int i = 0; i < repeats; ++i) tries.push_back(PerBatch(options, example, batch, n, logging));
+  return MedianRun(std::move(tries), false);
+}
+
+fs::path BatchPath(const Options& options, long long n) {
+  return options.work / ("batch-" + std::to_string(n) + ".json");
 }
 
 }  // namespace
@@ -525,37 +575,60 @@ int main(int argc, char** argv) {
               options.quick ? "quick run" : "full run", options.quillon.c_str(),
               options.example.c_str(), options.work.c_str());
 
-  const double startupSeconds = StartupSeconds(options, example);
-  std::printf("start-up (CPU time of a one-document release, median of %d): %.1f ms\n",
-              kStartupRuns, 1000 * startupSeconds);
-  PrintHeader();
+  const fs::path startupBatch = options.work / "batch-startup.json";
+  WriteBatch(example, 1, 1, startupBatch);
+  for (long long n : options.sizes) WriteBatch(example, n, 1, BatchPath(options, n));
 
-  std::vector<Run> runs;
-  for (long long n : options.sizes) {
-    const fs::path batch = options.work / ("batch-" + std::to_string(n) + ".json");
-    WriteBatch(example, n, 1, batch);
-    for (bool logging : {false, true}) {
-      // The machine may be shared: the small batches, which take a moment,
-      // are released several times and the run of the median CPU time is
-      // kept.
-      const int repeats = n <= 1000 ? 11 : n <= 10000 ? 5 : n <= 100000 ? 3 : 1;
-      std::vector<Run> tries;
-      for (int i = 0; i < repeats; ++i)
-        tries.push_back(PerBatch(options, example, batch, n, logging));
-      std::sort(tries.begin(), tries.end(), [](const Run& a, const Run& b) {
-        if (a.ok != b.ok) return !a.ok;  // a failed run is never hidden
-        return a.cpuSeconds < b.cpuSeconds;
-      });
-      runs.push_back(tries[tries.front().ok ? tries.size() / 2 : 0]);
-      Print(runs.back());
+  // Per round, in the order run: the runs of every kind.
+  std::vector<std::vector<Run>> rounds;
+  std::vector<double> startupCpu;
+  for (int round = 0; round < options.rounds; ++round) {
+    std::vector<long long> sizes = options.sizes;
+    const bool largestFirst = round % 2 == 1;
+    if (largestFirst) std::reverse(sizes.begin(), sizes.end());
+    std::printf("round %d of %d (%s batch first)\n", round + 1, options.rounds,
+                largestFirst ? "largest" : "smallest");
+    std::vector<double> roundStartup;
+    StartupRuns(options, example, startupBatch, roundStartup);
+    std::printf("  start-up (CPU time of a one-document release, median of %d): %.1f ms\n",
+                kStartupRuns, 1000 * Median(roundStartup));
+    startupCpu.insert(startupCpu.end(), roundStartup.begin(), roundStartup.end());
+    PrintHeader();
+    std::vector<Run>& runs = rounds.emplace_back();
+    for (long long n : sizes) {
+      for (bool logging : {false, true}) {
+        runs.push_back(PerBatchRound(options, example, BatchPath(options, n), n, logging));
+        Print(runs.back());
+      }
     }
-    Remove(batch, options);
+    if (options.perDocument > 0) {
+      for (int processes : {1, 2}) {
+        runs.push_back(PerDocument(options, example, options.perDocument, processes));
+        Print(runs.back());
+      }
+    }
   }
-  if (options.perDocument > 0) {
-    for (int processes : {1, 2}) {
-      runs.push_back(PerDocument(options, example, options.perDocument, processes));
-      Print(runs.back());
+  Remove(startupBatch, options);
+  for (long long n : options.sizes) Remove(BatchPath(options, n), options);
+
+  // Each kind of run with its median over the rounds, in the order of the
+  // first round.
+  std::vector<Run> runs;
+  for (const Run& first : rounds.front()) {
+    std::vector<Run> same;
+    for (const std::vector<Run>& round : rounds) {
+      if (const Run* run = Find(round, first.label, first.documents)) same.push_back(*run);
     }
+    runs.push_back(MedianRun(std::move(same), first.label.starts_with("per document")));
+  }
+  const double startupSeconds = Median(startupCpu);
+  if (options.rounds > 1) {
+    std::printf("median of the %d rounds (per document by the clock, the rest by CPU time)\n",
+                options.rounds);
+    std::printf("  start-up (median of all %zu one-document releases): %.1f ms\n",
+                startupCpu.size(), 1000 * startupSeconds);
+    PrintHeader();
+    for (const Run& run : runs) Print(run);
   }
 
   std::printf("targets (rates per CPU second of the command):\n");
