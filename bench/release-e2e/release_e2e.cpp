@@ -15,14 +15,17 @@
 //
 // Runs, in --rounds rounds (default 3; --quick 1), each of them all of:
 //   start-up       a one-document release, eleven times (the median CPU
-//                  time of all rounds is the command's start-up, taken off
-//                  for the scaling)
+//                  time is the round's start-up of the command, taken off
+//                  for the time per document of batches over 1,000)
 //   per batch      each size of --sizes (default 1000,10000,100000,1000000),
 //                  logging off and logging on (the example's setting); up to
-//                  1,000 documents eleven times (the start-up is a third of
-//                  such a run, so its noise weighs most there), up to
-//                  10,000 five times, up to 100,000 three times, the run of
-//                  the median CPU time counting for the round
+//                  1,000 documents eleven times, each right after a
+//                  one-document release with the same setting whose CPU
+//                  time is the start-up taken off (it is a third of such a
+//                  run, so the machine's drift between the two would weigh
+//                  most there); up to 10,000 five times, up to 100,000 three
+//                  times; the run of the median CPU time (start-up taken
+//                  off) counting for the round
 //   per document   --per-document documents (default 10000) released by one
 //                  process, then the same number split between two
 //                  processes started together into one output folder. The
@@ -102,6 +105,9 @@ struct Run {
   double logMb = 0;
   long long outputFiles = 0;
   long long completeFiles = 0;
+  // Per batch: the CPU time of the command's start-up, taken off for the
+  // time per document.
+  double startupSeconds = 0;
   bool ok = false;
   std::string problem;
 };
@@ -389,26 +395,33 @@ Run PerDocument(const Options& options, const Example& example, long long docume
 }
 
 void PrintHeader() {
-  std::printf("%-36s %9s %8s %8s %9s %9s %8s %8s %9s %8s %9s %s\n", "run", "documents", "wall s",
-              "cpu s", "docs/s", "wall d/s", "us/doc", "peak MB", "output MB", "log MB", "limit MB",
-              "result");
+  // "us/doc -s": CPU per document without the start-up (per batch).
+  std::printf("%-36s %9s %8s %8s %9s %9s %8s %9s %8s %9s %8s %9s %s\n", "run", "documents",
+              "wall s", "cpu s", "docs/s", "wall d/s", "us/doc", "us/doc -s", "peak MB",
+              "output MB", "log MB", "limit MB", "result");
 }
 
 void Print(const Run& run) {
   if (!run.ok) {
     // The rates of a release that did not go through mean nothing.
-    std::printf("%-36s %9lld %8.2f %8.2f %9s %9s %8s %8.1f %9.1f %8.1f %9.1f FAILED\n    %s\n",
+    std::printf("%-36s %9lld %8.2f %8.2f %9s %9s %8s %9s %8.1f %9.1f %8.1f %9.1f FAILED\n    %s\n",
                 run.label.c_str(), run.documents, run.wallSeconds, run.cpuSeconds, "-", "-", "-",
-                run.peakMb, run.outputMb, run.logMb, 1.5 * run.outputMb + 64, run.problem.c_str());
+                "-", run.peakMb, run.outputMb, run.logMb, 1.5 * run.outputMb + 64,
+                run.problem.c_str());
     std::fflush(stdout);
     return;
   }
   const double perCpu = run.cpuSeconds > 0 ? run.documents / run.cpuSeconds : 0;
   const double perWall = run.wallSeconds > 0 ? run.documents / run.wallSeconds : 0;
   const double microseconds = run.documents > 0 ? 1e6 * run.cpuSeconds / run.documents : 0;
-  std::printf("%-36s %9lld %8.2f %8.2f %9.0f %9.0f %8.1f %8.1f %9.1f %8.1f %9.1f ok\n",
+  char marginal[16] = "-";
+  if (run.startupSeconds > 0 && run.documents > 0) {
+    std::snprintf(marginal, sizeof marginal, "%.1f",
+                  1e6 * std::max(0.0, run.cpuSeconds - run.startupSeconds) / run.documents);
+  }
+  std::printf("%-36s %9lld %8.2f %8.2f %9.0f %9.0f %8.1f %9s %8.1f %9.1f %8.1f %9.1f ok\n",
               run.label.c_str(), run.documents, run.wallSeconds, run.cpuSeconds, perCpu, perWall,
-              microseconds, run.peakMb, run.outputMb, run.logMb, 1.5 * run.outputMb + 64);
+              microseconds, marginal, run.peakMb, run.outputMb, run.logMb, 1.5 * run.outputMb + 64);
   std::fflush(stdout);
 }
 
@@ -490,10 +503,9 @@ void Target(const char* what, bool met) {
 }
 
 // Time per document (CPU) of `label` from the smallest to the largest batch:
-// as measured, and with the start-up of the command (`startupSeconds`, the CPU
-// time of a one-document release) taken off, which is what a document costs.
-void PrintScaling(const std::vector<Run>& runs, const std::string& label, bool check,
-                  double startupSeconds) {
+// as measured, and with the start-up of the command (the run's
+// `startupSeconds`) taken off, which is what a document costs.
+void PrintScaling(const std::vector<Run>& runs, const std::string& label, bool check) {
   std::vector<const Run*> rows;
   for (const Run& run : runs) {
     if (run.label == label && run.ok && run.documents > 0) rows.push_back(&run);
@@ -502,7 +514,8 @@ void PrintScaling(const std::vector<Run>& runs, const std::string& label, bool c
   double worst = 0;
   for (const bool marginal : {false, true}) {
     const auto perDocument = [&](const Run& run) {
-      const double cpu = marginal ? std::max(0.0, run.cpuSeconds - startupSeconds) : run.cpuSeconds;
+      const double cpu =
+          marginal ? std::max(0.0, run.cpuSeconds - run.startupSeconds) : run.cpuSeconds;
       return cpu / static_cast<double>(run.documents);
     };
     const double first = perDocument(*rows.front());
@@ -540,24 +553,38 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// The run of the median time among `tries` (by the clock or by CPU time); a
-// failed run, when there is one, so that no failure is hidden.
+// The run of the median time among `tries` (by the clock, or by CPU time
+// without the start-up); a failed run, when there is one, so that no failure
+// is hidden.
 Run MedianRun(std::vector<Run> tries, bool byWall) {
   std::sort(tries.begin(), tries.end(), [byWall](const Run& a, const Run& b) {
     if (a.ok != b.ok) return !a.ok;
-    return byWall ? a.wallSeconds < b.wallSeconds : a.cpuSeconds < b.cpuSeconds;
+    if (byWall) return a.wallSeconds < b.wallSeconds;
+    return a.cpuSeconds - a.startupSeconds < b.cpuSeconds - b.startupSeconds;
   });
   return tries[tries.front().ok ? tries.size() / 2 : 0];
 }
 
 // Per batch: the runs of one size and logging setting in one round. The
 // small batches, which take a moment, are released several times and the
-// run of the median CPU time counts.
+// run of the median CPU time (start-up taken off) counts. The start-up is a
+// third of a batch of 1,000 documents: up to that size, each release comes
+// right after a one-document release with the same setting, whose CPU time
+// is the start-up taken off (the machine's speed is the same for both);
+// beyond, it is `roundStartup`, the median of the round's.
 Run PerBatchRound(const Options& options, const Example& example, const fs::path& batch,
-                  long long n, bool logging) {
+                  const fs::path& startupBatch, long long n, bool logging, double roundStartup) {
   const int repeats = n <= 1000 ? 11 : n <= 10000 ? 5 : n <= 100000 ? 3 : 1;
   std::vector<Run> tries;
-  for (int i = 0; i < repeats; ++i) tries.push_back(PerBatch(options, example, batch, n, logging));
+  for (int i = 0; i < repeats; ++i) {
+    double startup = roundStartup;
+    if (n <= 1000) {
+      const Run one = PerBatch(options, example, startupBatch, 1, logging);
+      if (one.ok) startup = one.cpuSeconds;
+    }
+    tries.push_back(PerBatch(options, example, batch, n, logging));
+    tries.back().startupSeconds = startup;
+  }
   return MedianRun(std::move(tries), false);
 }
 
@@ -597,7 +624,8 @@ int main(int argc, char** argv) {
     std::vector<Run>& runs = rounds.emplace_back();
     for (long long n : sizes) {
       for (bool logging : {false, true}) {
-        runs.push_back(PerBatchRound(options, example, BatchPath(options, n), n, logging));
+        runs.push_back(PerBatchRound(options, example, BatchPath(options, n), startupBatch, n,
+                                     logging, Median(roundStartup)));
         Print(runs.back());
       }
     }
@@ -632,8 +660,8 @@ int main(int argc, char** argv) {
   }
 
   std::printf("targets (rates per CPU second of the command):\n");
-  PrintScaling(runs, "per batch, logging off", true, startupSeconds);
-  PrintScaling(runs, "per batch, logging on", false, startupSeconds);
+  PrintScaling(runs, "per batch, logging off", true);
+  PrintScaling(runs, "per batch, logging on", false);
   for (long long n : {10000LL, 100000LL}) {
     if (const Run* run = Find(runs, "per batch, logging off", n)) {
       const std::string what =
