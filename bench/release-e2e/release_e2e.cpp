@@ -338,15 +338,25 @@ Run PerBatch(const Options& options, const Example& example, const fs::path& bat
   return run;
 }
 
+// The folder of a per-document run. These folders stay until all rounds are
+// done: deleting thousands of files slows down the file creations that follow
+// on the same file system for a while (ext4 without a journal, as here, steps
+// over each recently freed inode when it picks one for a new file), and the
+// next run would pay for that.
+fs::path PerDocumentFolder(const Options& options, int processes, int round) {
+  return options.work /
+         ("document-" + std::to_string(processes) + "-round-" + std::to_string(round + 1));
+}
+
 // `processes` releases of `documents` / `processes` documents each, started
 // together, into one output folder.
-Run PerDocument(const Options& options, const Example& example, long long documents,
-                int processes) {
+Run PerDocument(const Options& options, const Example& example, long long documents, int processes,
+                int round) {
   Run run;
   run.label = "per document, " + std::to_string(processes) + " process" +
               (processes == 1 ? "" : "es") + " at once";
   run.documents = documents;
-  const fs::path root = options.work / ("document-" + std::to_string(processes));
+  const fs::path root = PerDocumentFolder(options, processes, round);
   Remove(root, Options{});
   const fs::path out = root / "out";
   const fs::path mappings = root / "mappings";
@@ -390,7 +400,6 @@ Run PerDocument(const Options& options, const Example& example, long long docume
                   " complete file(s) of " + std::to_string(run.outputFiles) + ", expected " +
                   std::to_string(expected) + "\n" + Tail(root / "process-1" / "stderr.txt");
   }
-  Remove(root, options);
   return run;
 }
 
@@ -631,13 +640,16 @@ int main(int argc, char** argv) {
     }
     if (options.perDocument > 0) {
       for (int processes : {1, 2}) {
-        runs.push_back(PerDocument(options, example, options.perDocument, processes));
+        runs.push_back(PerDocument(options, example, options.perDocument, processes, round));
         Print(runs.back());
       }
     }
   }
   Remove(startupBatch, options);
   for (long long n : options.sizes) Remove(BatchPath(options, n), options);
+  for (int round = 0; round < options.rounds; ++round) {
+    for (int processes : {1, 2}) Remove(PerDocumentFolder(options, processes, round), options);
+  }
 
   // Each kind of run with its median over the rounds, in the order of the
   // first round.
