@@ -1,5 +1,6 @@
 #include "host/tessel/logger.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +31,7 @@ void Logger::CloseFile() noexcept {
   if (descriptor_ >= 0) ::close(descriptor_);
   descriptor_ = -1;
   openPath_.clear();
+  sinceCacheTrim_ = 0;
 }
 
 void Logger::Restart() noexcept {
@@ -176,6 +178,16 @@ bool Logger::Open() noexcept {
   }
 }
 
+void Logger::TrimCache() noexcept {
+  sinceCacheTrim_ = 0;
+  // The file is this process's own and appended to: the offset is its end.
+  const off_t end = ::lseek(descriptor_, 0, SEEK_CUR);
+  const auto keep = static_cast<off_t>(cacheLimits_.keepBytes);
+  if (end <= keep) return;
+  // Pages not on disk yet stay; a later call drops them.
+  ::posix_fadvise(descriptor_, 0, end - keep, POSIX_FADV_DONTNEED);
+}
+
 void Logger::Flush() noexcept {
   WriteOut(lineOpen_ ? lineStart_ : buffer_.size());
 }
@@ -213,7 +225,9 @@ void Logger::WriteOut(std::size_t complete) noexcept {
     }
     data += put;
     left -= static_cast<std::size_t>(put);
+    sinceCacheTrim_ += static_cast<std::size_t>(put);
   }
+  if (sinceCacheTrim_ >= cacheLimits_.trimEveryBytes) TrimCache();
   buffer_.erase(0, complete);
   if (lineOpen_) lineStart_ = lineStart_ > complete ? lineStart_ - complete : 0;
 }

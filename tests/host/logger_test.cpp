@@ -2,7 +2,10 @@
 // that cannot be written never fails the caller.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <regex>
@@ -305,6 +308,59 @@ TEST(Logger, RestartWritesOnIntoTheOpenFileOnlyWhenItIsConfiguredAgain) {
       EXPECT_NE(lines.back().find(" L2 second"), std::string::npos);
       EXPECT_EQ(all.find("second"), all.rfind("second"));  // in that file only
     }
+  }
+}
+
+// Pages of the log (before its last keepBytes) that are on disk leave the
+// page cache; no line is lost or changed by that.
+TEST(Logger, OldPartsOfALongLogLeaveThePageCacheAndNoLineIsLost) {
+  testing_support::TempDir dir;
+  Logger log(Logger::CacheLimits{1 << 20, 256 << 10});
+  log.LogFolder(dir.str());
+  log.LogFileName("x");
+  std::size_t lines = 0;
+  const auto write = [&](std::size_t bytes) {
+    for (std::size_t n = 0; n < bytes; n += 100) {
+      log.LogText("line " + std::to_string(lines++) + std::string(60, '.'), 2, 1);
+      if (lines % 1000 == 0) log.Flush();  // one flush per document, as a release does
+    }
+    log.Flush();
+  };
+  write(3 << 20);
+  const std::string path = dir.Child("x.log");
+  {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::fsync(fd), 0);  // on disk, so that the next trimming may drop it
+    ::close(fd);
+  }
+  write(512 << 10);
+
+  struct statfs fs {};
+  ASSERT_EQ(::statfs(dir.str().c_str(), &fs), 0);
+  const bool tmpfs = fs.f_type == 0x01021994;  // its page cache is the file
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  const std::size_t size = static_cast<std::size_t>(::lseek(fd, 0, SEEK_END));
+  void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  ::close(fd);
+  ASSERT_NE(map, MAP_FAILED);
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> resident((size + page - 1) / page);
+  ASSERT_EQ(::mincore(map, size, resident.data()), 0);
+  ::munmap(map, size);
+  // The first two megabytes were on disk and more than 1 MiB from the end.
+  std::size_t cached = 0;
+  for (std::size_t i = 0; i < (2u << 20) / page; ++i) cached += resident[i] & 1;
+  if (!tmpfs) {
+    EXPECT_EQ(cached, 0u);
+  }
+
+  // (Read after the check: reading brings the pages back.)
+  const std::vector<std::string> read = Lines(testing_support::ReadFile(path));
+  ASSERT_EQ(read.size(), lines);
+  for (std::size_t i = 0; i < read.size(); i += 997) {
+    EXPECT_NE(read[i].find(" L2 line " + std::to_string(i) + "."), std::string::npos) << read[i];
   }
 }
 
