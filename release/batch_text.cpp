@@ -21,7 +21,7 @@ void BatchText::Append(std::string_view text) {
   if (text.empty()) return;
   if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
     std::string block;
-    if (spare_.capacity() >= text.size()) {
+    if (spare_.capacity() >= std::max(kBlockBytes, text.size())) {
       // The first block of the text before, its pages in place already.
       block.swap(spare_);
     } else {
@@ -50,7 +50,8 @@ void BatchText::Truncate(std::size_t size) {
 }
 
 void BatchText::Clear() noexcept {
-  if (!blocks_.empty() && blocks_.front().capacity() > spare_.capacity()) {
+  if (!blocks_.empty() && blocks_.front().capacity() >= kBlockBytes &&
+      blocks_.front().capacity() > spare_.capacity()) {
     blocks_.front().clear();
     spare_.swap(blocks_.front());
   }
