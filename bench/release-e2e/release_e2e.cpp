@@ -19,13 +19,14 @@
 //                  for the time per document of batches over 1,000)
 //   per batch      each size of --sizes (default 1000,10000,100000,1000000),
 //                  logging off and logging on (the example's setting); up to
-//                  1,000 documents eleven times, each right after a
+//                  1,000 documents at least eleven times, each right after a
 //                  one-document release with the same setting whose CPU
 //                  time is the start-up taken off (it is a third of such a
 //                  run, so the machine's drift between the two would weigh
-//                  most there); up to 10,000 five times, up to 100,000 three
-//                  times; the run of the median CPU time (start-up taken
-//                  off) counting for the round
+//                  most there), spread over the round (see kPairedSize); up
+//                  to 10,000 five times, up to 100,000 three times; the run
+//                  of the median CPU time (start-up taken off) counting for
+//                  the round
 //   per document   --per-document documents (default 10000) released by one
 //                  process, then the same number split between two
 //                  processes started together into one output folder. The
@@ -574,25 +575,38 @@ Run MedianRun(std::vector<Run> tries, bool byWall) {
   return tries[tries.front().ok ? tries.size() / 2 : 0];
 }
 
-// Per batch: the runs of one size and logging setting in one round. The
-// small batches, which take a moment, are released several times and the
-// run of the median CPU time (start-up taken off) counts. The start-up is a
-// third of a batch of 1,000 documents: up to that size, each release comes
-// right after a one-document release with the same setting, whose CPU time
-// is the start-up taken off (the machine's speed is the same for both);
-// beyond, it is `roundStartup`, the median of the round's.
+// Batches up to this size, of which the start-up is a large part (a third
+// at 1,000 documents), are released each time right after a one-document
+// release with the same setting, whose CPU time is the start-up taken off:
+// the machine's speed is the same for both. Such pairs are spread over the
+// whole round, one before each release of a larger batch and then as many
+// more as make kPairedRuns, so that they meet the same drifts of the
+// machine's speed as the larger batches; the pair of the median CPU time
+// (start-up taken off) counts for the round.
+constexpr long long kPairedSize = 1000;
+constexpr int kPairedRuns = 11;
+
+Run PairedRun(const Options& options, const Example& example, const fs::path& batch,
+              const fs::path& startupBatch, long long n, bool logging, double roundStartup) {
+  const Run one = PerBatch(options, example, startupBatch, 1, logging);
+  Run run = PerBatch(options, example, batch, n, logging);
+  run.startupSeconds = one.ok ? one.cpuSeconds : roundStartup;
+  return run;
+}
+
+// Per batch: a larger batch released 5 times (up to 10,000 documents), 3
+// times (up to 100,000) or once, the run of the median CPU time counting for
+// the round; the start-up taken off is `roundStartup`, the median of the
+// round's. `beforeEach` is called before each release.
+template <typename BeforeEach>
 Run PerBatchRound(const Options& options, const Example& example, const fs::path& batch,
-                  const fs::path& startupBatch, long long n, bool logging, double roundStartup) {
-  const int repeats = n <= 1000 ? 11 : n <= 10000 ? 5 : n <= 100000 ? 3 : 1;
+                  long long n, bool logging, double roundStartup, BeforeEach beforeEach) {
+  const int repeats = n <= 10000 ? 5 : n <= 100000 ? 3 : 1;
   std::vector<Run> tries;
   for (int i = 0; i < repeats; ++i) {
-    double startup = roundStartup;
-    if (n <= 1000) {
-      const Run one = PerBatch(options, example, startupBatch, 1, logging);
-      if (one.ok) startup = one.cpuSeconds;
-    }
+    beforeEach();
     tries.push_back(PerBatch(options, example, batch, n, logging));
-    tries.back().startupSeconds = startup;
+    tries.back().startupSeconds = roundStartup;
   }
   return MedianRun(std::move(tries), false);
 }
@@ -631,12 +645,33 @@ int main(int argc, char** argv) {
     startupCpu.insert(startupCpu.end(), roundStartup.begin(), roundStartup.end());
     PrintHeader();
     std::vector<Run>& runs = rounds.emplace_back();
+    const double startupMedian = Median(roundStartup);
+    std::map<std::pair<long long, bool>, std::vector<Run>> paired;
+    const auto releasePaired = [&] {
+      for (long long n : options.sizes) {
+        if (n > kPairedSize) continue;
+        for (bool logging : {false, true}) {
+          paired[{n, logging}].push_back(PairedRun(options, example, BatchPath(options, n),
+                                                   startupBatch, n, logging, startupMedian));
+        }
+      }
+    };
     for (long long n : sizes) {
+      if (n <= kPairedSize) continue;
       for (bool logging : {false, true}) {
-        runs.push_back(PerBatchRound(options, example, BatchPath(options, n), startupBatch, n,
-                                     logging, Median(roundStartup)));
+        runs.push_back(PerBatchRound(options, example, BatchPath(options, n), n, logging,
+                                     startupMedian, releasePaired));
         Print(runs.back());
       }
+    }
+    while (paired.empty() ? std::any_of(options.sizes.begin(), options.sizes.end(),
+                                        [](long long n) { return n <= kPairedSize; })
+                          : paired.begin()->second.size() < kPairedRuns) {
+      releasePaired();
+    }
+    for (auto& [key, tries] : paired) {
+      runs.push_back(MedianRun(std::move(tries), false));
+      Print(runs.back());
     }
     if (options.perDocument > 0) {
       for (int processes : {1, 2}) {
@@ -651,15 +686,26 @@ int main(int argc, char** argv) {
     for (int processes : {1, 2}) Remove(PerDocumentFolder(options, processes, round), options);
   }
 
-  // Each kind of run with its median over the rounds, in the order of the
-  // first round.
+  // Each kind of run with its median over the rounds, smallest batch first.
+  std::vector<std::pair<std::string, long long>> kinds;
+  std::vector<long long> ascending = options.sizes;
+  std::sort(ascending.begin(), ascending.end());
+  for (long long n : ascending) {
+    for (const char* label : {"per batch, logging off", "per batch, logging on"}) {
+      kinds.emplace_back(label, n);
+    }
+  }
+  for (const Run& run : rounds.front()) {
+    if (run.label.starts_with("per document")) kinds.emplace_back(run.label, run.documents);
+  }
   std::vector<Run> runs;
-  for (const Run& first : rounds.front()) {
+  for (const auto& [label, documents] : kinds) {
     std::vector<Run> same;
     for (const std::vector<Run>& round : rounds) {
-      if (const Run* run = Find(round, first.label, first.documents)) same.push_back(*run);
+      if (const Run* run = Find(round, label, documents)) same.push_back(*run);
     }
-    runs.push_back(MedianRun(std::move(same), first.label.starts_with("per document")));
+    if (!same.empty())
+      runs.push_back(MedianRun(std::move(same), label.starts_with("per document")));
   }
   const double startupSeconds = Median(startupCpu);
   if (options.rounds > 1) {
