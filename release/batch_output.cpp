@@ -66,6 +66,8 @@ namespace {
 // slices go through one buffer, whose pages are made present once per file
 // rather than once per slice.
 constexpr std::size_t kSliceBytes = 256 << 10;
+// A stretch of ASCII from this length on is written without a copy.
+constexpr std::size_t kDirectBytes = 64 << 10;
 
 std::size_t SliceEnd(std::string_view text, std::size_t from) {
   std::size_t end = from + kSliceBytes;
@@ -78,18 +80,33 @@ std::size_t SliceEnd(std::string_view text, std::size_t from) {
   return end;
 }
 
-bool PrintableAscii(char c) {
+// Whether a byte is the same in the output file as in the text: printable
+// ASCII, tab, line feed and carriage return.
+bool PassesThrough(char c) {
   const auto byte = static_cast<unsigned char>(c);
-  return byte >= 0x20 && byte < 0x80;
+  return (byte >= 0x20 && byte < 0x80) || c == '\t' || c == '\n' || c == '\r';
 }
 
-// Whether the eight bytes at `p` are all printable ASCII (0x20..0x7F).
-bool PrintableAscii8(const char* p) {
+// Whether the eight bytes at `p` all pass through.
+bool PassThrough8(const char* p) {
   std::uint64_t chunk = 0;
   std::memcpy(&chunk, p, 8);
   constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  if ((chunk & kHigh) != 0) return false;
   // Below 0x80, adding 0x60 sets the high bit of exactly the bytes >= 0x20.
-  return (chunk & kHigh) == 0 && ((chunk + 0x6060606060606060ull) & kHigh) == kHigh;
+  if (((chunk + 0x6060606060606060ull) & kHigh) == kHigh) return true;
+  for (int k = 0; k < 8; ++k) {
+    if (!PassesThrough(p[k])) return false;
+  }
+  return true;
+}
+
+// The number of bytes of `text` from `from` on that pass through.
+std::size_t PassThroughRun(std::string_view text, std::size_t from) {
+  std::size_t end = from;
+  while (end + 8 <= text.size() && PassThrough8(text.data() + end)) end += 8;
+  while (end < text.size() && PassesThrough(text[end])) ++end;
+  return end - from;
 }
 
 // Appends to `bytes` the bytes of the output file for a piece of text:
@@ -99,26 +116,20 @@ bool PrintableAscii8(const char* p) {
 // receiver raw).
 void AppendOutputBytes(std::string_view utf8, std::string& bytes) {
   bytes.reserve(bytes.size() + utf8.size());
-  const char* const text = utf8.data();
   const std::size_t size = utf8.size();
   for (std::size_t i = 0; i < size;) {
-    // Printable ASCII, nearly all of an EDI file, goes as it is.
-    std::size_t end = i;
-    while (end + 8 <= size && PrintableAscii8(text + end)) end += 8;
-    while (end < size && PrintableAscii(text[end])) ++end;
-    bytes.append(text + i, end - i);
+    // ASCII, nearly all of an EDI file, goes as it is.
+    std::size_t end = i + PassThroughRun(utf8, i);
+    bytes.append(utf8.data() + i, end - i);
     if (end == size) break;
-    // The rest up to the next printable ASCII byte (never inside a UTF-8
-    // sequence) is converted.
+    // The rest up to the next byte that passes through (never inside a
+    // UTF-8 sequence) is converted.
     i = end;
-    while (end < size && !PrintableAscii(text[end])) ++end;
+    while (end < size && !PassesThrough(utf8[end])) ++end;
     const std::size_t from = bytes.size();
     bytes += platform::text::ToWindows1252(utf8.substr(i, end - i));
     for (std::size_t k = from; k < bytes.size(); ++k) {
-      const char c = bytes[k];
-      if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-        bytes[k] = '?';
-      }
+      if (static_cast<unsigned char>(bytes[k]) < 0x20) bytes[k] = '?';
     }
     i = end;
   }
@@ -148,9 +159,19 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   // The bytes go out a slice at a time; the short pieces of a file (its
-  // header, a document's records, its footer) in one write together.
+  // header, a document's records, its footer) in one write together. A long
+  // stretch of ASCII, nearly all of a batch's text, is already what the
+  // file holds: it is written straight from the text, not copied through a
+  // buffer of fresh memory first.
   void Append(std::string_view text) {
     for (std::size_t from = 0; from < text.size();) {
+      const std::size_t run = PassThroughRun(text, from);
+      if (run >= kDirectBytes) {
+        WriteOut();
+        WriteBytes(text.substr(from, run));
+        from += run;
+        continue;
+      }
       const std::size_t end = SliceEnd(text, from);
       AppendOutputBytes(text.substr(from, end - from), bytes_);
       if (bytes_.size() >= kSliceBytes) WriteOut();
@@ -168,11 +189,15 @@ class OutputFile {
  private:
   void WriteOut() {
     if (bytes_.empty()) return;
-    if (const int rc = CurrentFileSystem().Write(descriptor_, bytes_.data(), bytes_.size());
+    WriteBytes(bytes_);
+    bytes_.clear();
+  }
+
+  void WriteBytes(std::string_view bytes) {
+    if (const int rc = CurrentFileSystem().Write(descriptor_, bytes.data(), bytes.size());
         rc != 0) {
       RaiseWriteError(rc);
     }
-    bytes_.clear();
   }
 
   int descriptor_ = -1;

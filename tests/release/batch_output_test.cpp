@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -99,6 +102,49 @@ TEST(WriteToOutputFile, LargeTextKeepsCharactersAcrossSlices) {
   EXPECT_EQ(bytes.find('?'), std::string::npos);
   EXPECT_EQ(bytes[0], '\xE9');
   EXPECT_EQ(bytes[699999], '\xE9');
+}
+
+TEST(WriteToOutputFile, LongAsciiStretchesAndConvertedCharactersKeepTheirOrder) {
+  // Long stretches of ASCII go to the file without a copy, the rest through
+  // the conversion; the file must read as if it all went one way.
+  struct Piece {
+    std::string in;
+    std::string out;
+  };
+  const auto ascii = [](std::size_t size) {
+    const std::string segment = "SV1*HC:99213*75*UN*1***1~\r\n";
+    std::string text;
+    while (text.size() < size) text += segment;
+    text.resize(size);
+    return Piece{text, text};
+  };
+  struct Row {
+    int line;
+    std::vector<Piece> pieces;
+  } rows[] = {
+      {__LINE__, {ascii(200000)}},
+      {__LINE__, {ascii(70000), {"é", "\xE9"}, ascii(70000), {"\x01", "?"}, ascii(10)}},
+      {__LINE__, {{"é", "\xE9"}, ascii(300000), {"€", "\x80"}, ascii(100000)}},
+      {__LINE__, {ascii(65535), {"€", "\x80"}, ascii(65536), {"\x1b", "?"}}},
+      {__LINE__, {ascii(65536), {"漢", "?"}, ascii(65535)}},
+      {__LINE__, {ascii(1048576), {"\xc3\xbc", "\xfc"}, ascii(1)}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    std::string in;
+    std::string out;
+    for (const Piece& piece : row.pieces) {
+      in += piece.in;
+      out += piece.out;
+    }
+    TempDir dir;
+    quillon::WriteToOutputFile(dir.Child("out.txt"), in);
+    const std::string bytes = ReadFile(dir.Child("out.txt"));
+    ASSERT_EQ(bytes.size(), out.size());
+    EXPECT_TRUE(bytes == out) << "first difference at byte "
+                              << std::mismatch(bytes.begin(), bytes.end(), out.begin()).first -
+                                     bytes.begin();
+  }
 }
 
 TEST(WriteToOutputFile, FailureIs7002) {
