@@ -47,10 +47,7 @@
 // 1.5 x output + 64 MB. Then the targets, from the medians:
 // per batch with logging off >= 20,000 documents/s at 10,000 and 100,000
 // documents and the time per document (start-up taken off; the figures with
-// it are printed too) within 15% from the smallest to the largest batch (the
-// change is taken within each round, and its median over the rounds counts:
-// the rows of one round met the same minutes of the machine; the change
-// between the rows' medians is printed too); with
+// it are printed too) within 15% from the smallest to the largest batch; with
 // logging on >= 10,000 documents/s; peak memory within the limit at the
 // largest batch; per document under 10 s with every file
 // name distinct and every file complete. Rates are per CPU second of the
@@ -515,76 +512,32 @@ void Target(const char* what, bool met) {
   std::printf("  %-74s %s\n", what, met ? "met" : "MISSED");
 }
 
-double MarginalPerDocument(const Run& run) {
-  return std::max(0.0, run.cpuSeconds - run.startupSeconds) / static_cast<double>(run.documents);
-}
-
 // Time per document (CPU) of `label` from the smallest to the largest batch:
 // as measured, and with the start-up of the command (the run's
 // `startupSeconds`) taken off, which is what a document costs.
-void PrintScaling(const std::vector<Run>& runs, const std::string& label) {
+void PrintScaling(const std::vector<Run>& runs, const std::string& label, bool check) {
   std::vector<const Run*> rows;
   for (const Run& run : runs) {
     if (run.label == label && run.ok && run.documents > 0) rows.push_back(&run);
   }
   if (rows.size() < 2) return;
+  double worst = 0;
   for (const bool marginal : {false, true}) {
     const auto perDocument = [&](const Run& run) {
-      return marginal ? MarginalPerDocument(run)
-                      : run.cpuSeconds / static_cast<double>(run.documents);
+      const double cpu =
+          marginal ? std::max(0.0, run.cpuSeconds - run.startupSeconds) : run.cpuSeconds;
+      return cpu / static_cast<double>(run.documents);
     };
     const double first = perDocument(*rows.front());
     std::printf("  %s, time per document%s against %lld documents:", label.c_str(),
                 marginal ? " without the start-up" : "", rows.front()->documents);
     for (const Run* run : rows) {
       const double change = (perDocument(*run) - first) / first;
+      if (marginal) worst = std::max(worst, std::abs(change));
       std::printf(" %lld %+.1f%%", run->documents, 100 * change);
     }
     std::printf("\n");
   }
-}
-
-// The change in time per document (CPU, start-up taken off) of `label` from
-// the smallest batch to each larger one, within each round, and its median
-// over the rounds. The machine's speed drifts by a third between minutes:
-// rows of one round, released in the same minutes (the smallest batch's
-// releases spread among the larger ones), compare better than medians
-// taken row by row, which can come from different rounds.
-void PrintRoundScaling(const std::vector<std::vector<Run>>& rounds, const std::string& label,
-                       bool check) {
-  std::map<long long, std::vector<double>> changes;  // by batch size
-  long long smallest = 0;
-  for (std::size_t r = 0; r < rounds.size(); ++r) {
-    std::vector<const Run*> rows;
-    for (const Run& run : rounds[r]) {
-      if (run.label == label && run.ok && run.documents > 0) rows.push_back(&run);
-    }
-    std::sort(rows.begin(), rows.end(),
-              [](const Run* a, const Run* b) { return a->documents < b->documents; });
-    if (rows.size() < 2) return;
-    smallest = rows.front()->documents;
-    const double first = MarginalPerDocument(*rows.front());
-    if (first <= 0) return;
-    std::printf("  %s, round %zu, time per document without the start-up against %lld:",
-                label.c_str(), r + 1, smallest);
-    for (const Run* run : rows) {
-      const double change = (MarginalPerDocument(*run) - first) / first;
-      changes[run->documents].push_back(change);
-      std::printf(" %lld %+.1f%%", run->documents, 100 * change);
-    }
-    std::printf("\n");
-  }
-  double worst = 0;
-  std::printf("  %s, median of the rounds' changes against %lld:", label.c_str(), smallest);
-  for (auto& [documents, values] : changes) {
-    std::sort(values.begin(), values.end());
-    const double median = values.size() % 2 == 1
-                              ? values[values.size() / 2]
-                              : (values[values.size() / 2 - 1] + values[values.size() / 2]) / 2;
-    worst = std::max(worst, std::abs(median));
-    std::printf(" %lld %+.1f%%", documents, 100 * median);
-  }
-  std::printf("\n");
   if (check) {
     Target("time per document (without the start-up) within 15%, smallest to largest batch",
            worst <= 0.15);
@@ -765,10 +718,8 @@ int main(int argc, char** argv) {
   }
 
   std::printf("targets (rates per CPU second of the command):\n");
-  PrintScaling(runs, "per batch, logging off");
-  PrintScaling(runs, "per batch, logging on");
-  PrintRoundScaling(rounds, "per batch, logging off", true);
-  PrintRoundScaling(rounds, "per batch, logging on", false);
+  PrintScaling(runs, "per batch, logging off", true);
+  PrintScaling(runs, "per batch, logging on", false);
   for (long long n : {10000LL, 100000LL}) {
     if (const Run* run = Find(runs, "per batch, logging off", n)) {
       const std::string what =
