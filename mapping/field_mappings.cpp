@@ -136,8 +136,11 @@ void FieldMappings::Translate(const FieldMapping& mapping, const tessel::NameVal
                               ExpressionEvaluator& evaluator, std::string& out) {
   out.clear();
   evaluator.Append(out, mapping.Parts(), inputData);
-  if (mapping.Name() == "_newLineChar") out = NewLineValue(out);
-  if (mapping.Name() == "_outputString") ApplyOutputReplacements(out, inputData);
+  // Compared as views: the lengths first, so most names are told apart
+  // without comparing their bytes.
+  const std::string_view name = mapping.Name();
+  if (name == "_newLineChar") out = NewLineValue(out);
+  if (name == "_outputString") ApplyOutputReplacements(out, inputData);
 }
 
 tessel::NameValueList FieldMappings::TranslateFields(const tessel::NameValueList& inputData,
