@@ -11,8 +11,11 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <new>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -91,6 +94,47 @@ void PrefaultForWriting(void* data, std::size_t size) noexcept {
   (void)data;
   (void)size;
 #endif
+}
+
+LargeBuffer::LargeBuffer(std::size_t size) {
+  if (size == 0) return;
+  if (size > SIZE_MAX - 2 * kGranule) throw std::bad_alloc();
+  const std::size_t capacity = (size + kGranule - 1) / kGranule * kGranule;
+  // Map a granule more than needed and give back the ends, so that the
+  // buffer starts on a granule boundary (a huge page needs one).
+  const std::size_t mapped = capacity + kGranule;
+  void* const mapping =
+      ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping == MAP_FAILED) throw std::bad_alloc();
+  const auto begin = reinterpret_cast<std::uintptr_t>(mapping);
+  const std::uintptr_t aligned = (begin + kGranule - 1) / kGranule * kGranule;
+  if (aligned > begin) ::munmap(mapping, aligned - begin);
+  const std::uintptr_t end = begin + mapped;
+  if (end > aligned + capacity) {
+    ::munmap(reinterpret_cast<void*>(aligned + capacity), end - (aligned + capacity));
+  }
+  data_ = reinterpret_cast<char*>(aligned);
+  capacity_ = capacity;
+#ifdef MADV_HUGEPAGE
+  ::madvise(data_, capacity_, MADV_HUGEPAGE);  // a hint: no huge pages, no harm
+#endif
+  PrefaultForWriting(data_, capacity_);
+}
+
+LargeBuffer::~LargeBuffer() {
+  if (data_ != nullptr) ::munmap(data_, capacity_);
+}
+
+LargeBuffer::LargeBuffer(LargeBuffer&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), capacity_(std::exchange(other.capacity_, 0)) {}
+
+LargeBuffer& LargeBuffer::operator=(LargeBuffer&& other) noexcept {
+  if (this != &other) {
+    if (data_ != nullptr) ::munmap(data_, capacity_);
+    data_ = std::exchange(other.data_, nullptr);
+    capacity_ = std::exchange(other.capacity_, 0);
+  }
+  return *this;
 }
 
 void SleepMilliseconds(std::int32_t milliseconds) noexcept {

@@ -313,7 +313,7 @@ void FinalizeBatchRelease(const DocumentStatusCollection* documentStatus,
       LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing header : ", headerText);
       file.Append(headerText);
       LogLine(1, 1, "[FinalizeBatchRelease][Exit]", " Writing Records String : ", batch.batchText);
-      for (const std::string& block : batch.batchText.Blocks()) file.Append(block);
+      for (const std::string_view block : batch.batchText.Blocks()) file.Append(block);
       LogLine(1, 1, "[FinalizeBatchRelease][Exit]",
               " Writing Records footer. total records : ", batch.recordCount);
       if (const tessel::NameValue* footer = header->Item(std::string_view("Footer"))) {

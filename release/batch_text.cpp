@@ -1,15 +1,10 @@
 #include "release/batch_text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ostream>
 
-#include "platform/os_services.h"
-
 namespace quillon {
-
-namespace {
-constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
-}  // namespace
 
 BatchText& BatchText::operator=(std::string_view text) {
   Clear();
@@ -19,44 +14,51 @@ BatchText& BatchText::operator=(std::string_view text) {
 
 void BatchText::Append(std::string_view text) {
   if (text.empty()) return;
-  if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < text.size()) {
-    std::string block;
-    if (spare_.capacity() >= std::max(kBlockBytes, text.size())) {
+  if (blocks_.empty() || blocks_.back().memory.Capacity() - blocks_.back().size < text.size()) {
+    Block block;
+    if (spare_.Capacity() >= text.size()) {
       // The first block of the text before, its pages in place already.
-      block.swap(spare_);
+      block.memory = std::move(spare_);
     } else {
-      block.reserve(std::max(kBlockBytes, text.size()));
-      // Every page of the block is going to be written.
-      platform::PrefaultForWriting(block.data(), block.capacity());
+      block.memory = platform::LargeBuffer(std::max(kBlockBytes, text.size()));
     }
     blocks_.push_back(std::move(block));
   }
-  blocks_.back().append(text);
+  Block& last = blocks_.back();
+  std::memcpy(last.memory.Data() + last.size, text.data(), text.size());
+  last.size += text.size();
   size_ += text.size();
 }
 
 void BatchText::Truncate(std::size_t size) {
   while (size_ > size) {
-    std::string& last = blocks_.back();
-    const std::size_t before = size_ - last.size();
+    Block& last = blocks_.back();
+    const std::size_t before = size_ - last.size;
     if (before >= size) {
       size_ = before;
       blocks_.pop_back();
     } else {
-      last.resize(size - before);
+      last.size = size - before;
       size_ = size;
     }
   }
 }
 
 void BatchText::Clear() noexcept {
-  if (!blocks_.empty() && blocks_.front().capacity() >= kBlockBytes &&
-      blocks_.front().capacity() > spare_.capacity()) {
-    blocks_.front().clear();
-    spare_.swap(blocks_.front());
+  // A block of the usual size, not one made for a single large piece.
+  if (!blocks_.empty() && spare_.Capacity() == 0 &&
+      blocks_.front().memory.Capacity() == kBlockBytes) {
+    spare_ = std::move(blocks_.front().memory);
   }
-  std::vector<std::string>().swap(blocks_);
+  std::vector<Block>().swap(blocks_);
   size_ = 0;
+}
+
+std::vector<std::string_view> BatchText::Blocks() const {
+  std::vector<std::string_view> views;
+  views.reserve(blocks_.size());
+  for (const Block& block : blocks_) views.push_back(block.Text());
+  return views;
 }
 
 std::string BatchText::Substring(std::size_t from) const {
@@ -64,12 +66,12 @@ std::string BatchText::Substring(std::size_t from) const {
   if (from >= size_) return out;
   out.reserve(size_ - from);
   std::size_t at = 0;
-  for (const std::string& block : blocks_) {
-    if (at + block.size() > from) {
+  for (const Block& block : blocks_) {
+    if (at + block.size > from) {
       const std::size_t skip = from > at ? from - at : 0;
-      out.append(block, skip, std::string::npos);
+      out.append(block.Text().substr(skip));
     }
-    at += block.size();
+    at += block.size;
   }
   return out;
 }
@@ -77,9 +79,9 @@ std::string BatchText::Substring(std::size_t from) const {
 bool operator==(const BatchText& text, std::string_view other) noexcept {
   if (text.size_ != other.size()) return false;
   std::size_t at = 0;
-  for (const std::string& block : text.blocks_) {
-    if (other.compare(at, block.size(), block) != 0) return false;
-    at += block.size();
+  for (const BatchText::Block& block : text.blocks_) {
+    if (other.compare(at, block.size, block.Text()) != 0) return false;
+    at += block.size;
   }
   return true;
 }

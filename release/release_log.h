@@ -24,7 +24,7 @@ void AppendLogPart(std::string& line, const T& part) {
   if constexpr (std::is_same_v<T, BatchText>) {
     // The batch's records can run to gigabytes: written on as they are
     // added rather than gathered whole.
-    for (const std::string& block : part.Blocks()) {
+    for (const std::string_view block : part.Blocks()) {
       line.append(block);
       GlobalLogger().FlushLongLine();
     }

@@ -6,13 +6,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -97,6 +100,63 @@ TEST(PrefaultForWriting, LeavesEveryByteAsItWas) {
     EXPECT_EQ(memory, before) << range.offset << "+" << range.size;
   }
   platform::PrefaultForWriting(nullptr, 0);
+}
+
+// Whether every page of [data, data + size) is mapped in this process.
+bool Mapped(void* data, std::size_t size) {
+  std::vector<unsigned char> pages((size + 4095) / 4096);
+  return ::mincore(data, size, pages.data()) == 0;
+}
+
+TEST(LargeBuffer, WholeGranulesAlignedWritableAndGivenBack) {
+  constexpr std::size_t kGranule = platform::LargeBuffer::kGranule;
+  const struct Row {
+    int line;
+    std::size_t size;
+    std::size_t capacity;
+  } rows[] = {
+      {__LINE__, 0, 0},
+      {__LINE__, 1, kGranule},
+      {__LINE__, kGranule, kGranule},
+      {__LINE__, kGranule + 1, 2 * kGranule},
+      {__LINE__, 5 * kGranule - 3, 5 * kGranule},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    char* where = nullptr;
+    {
+      platform::LargeBuffer buffer(row.size);
+      ASSERT_EQ(buffer.Capacity(), row.capacity);
+      if (row.capacity == 0) {
+        EXPECT_EQ(buffer.Data(), nullptr);
+        continue;
+      }
+      where = buffer.Data();
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(where) % kGranule, 0u);
+      // New memory reads as zeros, and every byte of it can be written.
+      EXPECT_EQ(where[0], 0);
+      EXPECT_EQ(where[row.capacity - 1], 0);
+      std::memset(where, 'q', row.capacity);
+
+      // Moved, the memory goes along and the old owner has none; assigned,
+      // the memory the target held is given back.
+      platform::LargeBuffer moved(std::move(buffer));
+      EXPECT_EQ(buffer.Data(), nullptr);  // NOLINT(bugprone-use-after-move)
+      EXPECT_EQ(buffer.Capacity(), 0u);
+      EXPECT_EQ(moved.Data(), where);
+      EXPECT_EQ(moved.Data()[row.capacity - 1], 'q');
+      platform::LargeBuffer assigned(1);
+      char* const replaced = assigned.Data();
+      assigned = std::move(moved);
+      EXPECT_EQ(assigned.Data(), where);
+      EXPECT_EQ(assigned.Capacity(), row.capacity);
+      EXPECT_FALSE(Mapped(replaced, kGranule));
+      EXPECT_TRUE(Mapped(where, row.capacity));
+    }
+    EXPECT_FALSE(Mapped(where, row.capacity));
+  }
+  EXPECT_THROW(platform::LargeBuffer(SIZE_MAX - 1), std::bad_alloc);
+  EXPECT_THROW(platform::LargeBuffer(std::size_t{1} << 60), std::bad_alloc);
 }
 
 TEST(SleepMilliseconds, SleepsAtLeastTheTimeAskedAndNothingForZero) {

@@ -12,7 +12,7 @@ namespace quillon {
 namespace {
 
 TEST(BatchText, AfterClearItIsLikeNew) {
-  const std::string block(1 << 20, 'b');  // a block's worth
+  const std::string block(BatchText::kBlockBytes, 'b');  // a block's worth
   const struct Row {
     int line;
     std::function<void(BatchText&)> before;
@@ -50,7 +50,7 @@ TEST(BatchText, AfterClearItIsLikeNew) {
     std::string expected = "ST*837*0001~\n";
     text.Append(expected);
     EXPECT_EQ(text.Blocks().size(), 1u);
-    const std::string filler(700 * 1024, 'f');
+    const std::string filler(BatchText::kBlockBytes * 7 / 10, 'f');
     for (const std::string& piece : {filler, std::string("g"), filler}) {
       text.Append(piece);
       expected += piece;
@@ -59,7 +59,7 @@ TEST(BatchText, AfterClearItIsLikeNew) {
     EXPECT_EQ(text, expected);
     EXPECT_EQ(text.Substring(5), expected.substr(5));
     std::string joined;
-    for (const std::string& b : text.Blocks()) {
+    for (const std::string_view b : text.Blocks()) {
       EXPECT_FALSE(b.empty());
       joined += b;
     }
