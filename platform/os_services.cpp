@@ -118,7 +118,6 @@ LargeBuffer::LargeBuffer(std::size_t size) {
 #ifdef MADV_HUGEPAGE
   ::madvise(data_, capacity_, MADV_HUGEPAGE);  // a hint: no huge pages, no harm
 #endif
-  PrefaultForWriting(data_, capacity_);
 }
 
 LargeBuffer::~LargeBuffer() {

@@ -59,8 +59,9 @@ PLATFORM_API void PrefaultForWriting(void* data, std::size_t size) noexcept;
 // pages where the system offers them for the asking (transparent huge pages
 // in "madvise" mode). Memory used for the first time costs one fault per
 // 2 MiB instead of one per 4 KiB so; in a virtual machine a 4 KiB page
-// touched for the first time costs some ten microseconds. The pages are made
-// present at once. Raises std::bad_alloc when there is no memory.
+// touched for the first time costs some ten microseconds. Pages become
+// present as they are first touched. Raises std::bad_alloc when there is no
+// memory.
 class PLATFORM_API LargeBuffer {
  public:
   static constexpr std::size_t kGranule = std::size_t{2} << 20;

@@ -1,13 +1,72 @@
 #include "release/batch_state.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/error.h"
+#include "platform/os_services.h"
 #include "release/expression_cache.h"
 #include "release/mapping_file_cache.h"
 
 namespace quillon {
 
+namespace {
+
+// Memory for the arena of the status records: its blocks of 2 MiB and more
+// (a million records take some 280 MB) in memory of their own, in huge pages
+// where the system offers them; smaller ones from the heap.
+class StatusArenaMemory final : public std::pmr::memory_resource {
+ private:
+  static bool Large(std::size_t bytes, std::size_t alignment) noexcept {
+    return bytes >= platform::LargeBuffer::kGranule && alignment <= platform::LargeBuffer::kGranule;
+  }
+
+  void* do_allocate(std::size_t bytes, std::size_t alignment) override {
+    if (!Large(bytes, alignment)) {
+      return std::pmr::new_delete_resource()->allocate(bytes, alignment);
+    }
+    return blocks_.emplace_back(bytes).Data();
+  }
+
+  void do_deallocate(void* data, std::size_t bytes, std::size_t alignment) override {
+    if (!Large(bytes, alignment)) {
+      std::pmr::new_delete_resource()->deallocate(data, bytes, alignment);
+      return;
+    }
+    // A handful of blocks: the arena makes each one larger than the last.
+    const auto it =
+        std::find_if(blocks_.begin(), blocks_.end(),
+                     [data](const platform::LargeBuffer& b) { return b.Data() == data; });
+    if (it != blocks_.end()) blocks_.erase(it);
+  }
+
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+    return this == &other;
+  }
+
+  std::vector<platform::LargeBuffer> blocks_;
+};
+
+}  // namespace
+
+struct DocumentStatusCollection::Storage {
+  StatusArenaMemory memory;
+  std::pmr::monotonic_buffer_resource arena{&memory};
+  std::pmr::deque<DocumentStatus> records{&arena};
+  std::pmr::deque<std::string> keys{&arena};  // key of records[i]
+  std::pmr::unordered_map<std::string, std::size_t> index{&arena};
+};
+
 DocumentStatusCollection::DocumentStatusCollection() : storage_(std::make_unique<Storage>()) {}
 DocumentStatusCollection::~DocumentStatusCollection() = default;
+
+DocumentStatusCollection::const_iterator DocumentStatusCollection::begin() const noexcept {
+  return storage_->records.begin();
+}
+
+DocumentStatusCollection::const_iterator DocumentStatusCollection::end() const noexcept {
+  return storage_->records.end();
+}
 
 std::int32_t DocumentStatusCollection::Count() const noexcept {
   return static_cast<std::int32_t>(storage_->records.size());

@@ -46,7 +46,8 @@ struct DocumentStatus {
 // the short-lived strings and lists of each document's translation: small
 // blocks that stay, scattered between those that come and go, left the
 // allocator with ever more holes to search, and the time per document grew
-// with the batch.
+// with the batch. The arena's large blocks are asked for in huge pages, as
+// the batch text's are.
 class QUILLON_API DocumentStatusCollection {
  public:
   using const_iterator = std::pmr::deque<DocumentStatus>::const_iterator;
@@ -69,16 +70,11 @@ class QUILLON_API DocumentStatusCollection {
   void Remove(std::string_view key);
   void Clear() noexcept;
 
-  const_iterator begin() const noexcept { return storage_->records.begin(); }
-  const_iterator end() const noexcept { return storage_->records.end(); }
+  const_iterator begin() const noexcept;
+  const_iterator end() const noexcept;
 
  private:
-  struct Storage {
-    std::pmr::monotonic_buffer_resource arena;
-    std::pmr::deque<DocumentStatus> records{&arena};
-    std::pmr::deque<std::string> keys{&arena};  // key of records[i]
-    std::pmr::unordered_map<std::string, std::size_t> index{&arena};
-  };
+  struct Storage;
   std::unique_ptr<Storage> storage_;
 };
 

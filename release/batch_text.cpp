@@ -21,6 +21,9 @@ void BatchText::Append(std::string_view text) {
       block.memory = std::move(spare_);
     } else {
       block.memory = platform::LargeBuffer(std::max(kBlockBytes, text.size()));
+      // Every page of the block is going to be written (where there are no
+      // huge pages, one call instead of a fault per page).
+      platform::PrefaultForWriting(block.memory.Data(), block.memory.Capacity());
     }
     blocks_.push_back(std::move(block));
   }

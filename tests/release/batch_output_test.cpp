@@ -209,6 +209,39 @@ TEST(DocumentStatusCollection, KeyedOrderedAndUnique) {
   EXPECT_EQ(status.Item(std::int64_t{1})->documentId, 3);
 }
 
+TEST(DocumentStatusCollection, ABatchOfAnySizeStaysKeyedAndInOrder) {
+  // Past some thousands of records the collection's memory comes in blocks
+  // of megabytes; records must keep their values and places across them,
+  // and a cleared collection must take records again.
+  for (const int count : {1, 2000, 60000}) {
+    SCOPED_TRACE(count);
+    DocumentStatusCollection status;
+    for (int round = 0; round < 2; ++round) {
+      for (int id = 1; id <= count; ++id) {
+        DocumentStatus record;
+        record.documentId = id;
+        record.statusFieldValue = id % 7 == 0 ? "a status long enough to need memory" : "";
+        status.Add(record, quillon::DocumentStatusKey(id));
+      }
+      ASSERT_EQ(status.Count(), count);
+      int expected = 1;
+      bool inOrder = true;
+      for (const DocumentStatus& record : status)
+        inOrder = inOrder && record.documentId == expected++;
+      EXPECT_TRUE(inOrder);
+      for (const int id : {1, count / 2 + 1, count}) {
+        const DocumentStatus* record = status.Item(quillon::DocumentStatusKey(id));
+        ASSERT_NE(record, nullptr) << id;
+        EXPECT_EQ(record->documentId, id);
+        EXPECT_EQ(record->statusFieldValue.empty(), id % 7 != 0);
+        EXPECT_EQ(status.Item(std::int64_t{id}), record);
+      }
+      status.Clear();
+      EXPECT_EQ(status.Count(), 0);
+    }
+  }
+}
+
 TEST(ResetBatchStatus, EmptiesStatusButKeepsBatchText) {
   FakeReleaseData host;
   BatchState batch;
