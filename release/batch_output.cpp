@@ -165,7 +165,8 @@ class OutputFile {
   // buffer of fresh memory first.
   void Append(std::string_view text) {
     for (std::size_t from = 0; from < text.size();) {
-      const std::size_t run = PassThroughRun(text, from);
+      // A short text (a document's record) is not scanned twice.
+      const std::size_t run = text.size() - from >= kDirectBytes ? PassThroughRun(text, from) : 0;
       if (run >= kDirectBytes) {
         WriteOut();
         WriteBytes(text.substr(from, run));
